@@ -1,0 +1,36 @@
+#pragma once
+// OSC 1.0 messages, and the datagrams that carry them to the app.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace zindle::link {
+
+// One OSC argument: int (tag "i"), float (tag "f") or string (tag "s").
+using OscArgument = std::variant<std::int32_t, float, std::string>;
+
+// The bytes of one OSC 1.0 message: the address and the type tag string,
+// each padded with 1 to 4 zero bytes to a multiple of four, then the
+// arguments, big-endian.
+std::string encodeOscMessage(std::string_view address,
+                             std::span<const OscArgument> arguments);
+
+class DatagramSender {
+ public:
+  virtual ~DatagramSender() = default;
+  // Sends `bytes` as one UDP datagram to 127.0.0.1:<port>. Fire and forget:
+  // it reports nothing and never throws.
+  virtual void send(std::int64_t port, std::string_view bytes) = 0;
+};
+
+// The real sender: a new IPv4 UDP socket for every datagram. A port outside
+// 1 to 65535 sends nothing.
+class UdpSender final : public DatagramSender {
+ public:
+  void send(std::int64_t port, std::string_view bytes) override;
+};
+
+}  // namespace zindle::link

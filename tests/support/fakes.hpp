@@ -1,0 +1,69 @@
+#pragma once
+// Small fakes of the world outside the process, for unit tests: a clock that
+// only moves when slept on, an HTTP reader that answers from a script, and a
+// sender that keeps what it was given.
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "link/clock.hpp"
+#include "link/http_reader.hpp"
+#include "link/osc.hpp"
+
+namespace zindle::testing {
+
+class FakeClock final : public link::Clock {
+ public:
+  TimePoint now() override { return now_; }
+  void sleep(Duration duration) override {
+    now_ += duration;
+    sleeps.push_back(duration);
+  }
+  void advance(Duration duration) { now_ += duration; }
+
+  std::vector<Duration> sleeps;
+
+ private:
+  TimePoint now_{};
+};
+
+class ScriptedReader final : public link::HttpReader {
+ public:
+  struct Request {
+    std::int64_t port;
+    std::string path;
+    std::chrono::milliseconds timeout;
+  };
+  using Answer =
+      std::function<std::optional<Json>(std::int64_t port, const std::string&)>;
+
+  explicit ScriptedReader(Answer answer = {}) : answer(std::move(answer)) {}
+
+  std::optional<Json> get(std::int64_t port, std::string_view path,
+                          std::chrono::milliseconds timeout) override {
+    requests.push_back({port, std::string(path), timeout});
+    if (!answer) return std::nullopt;
+    return answer(port, std::string(path));
+  }
+
+  Answer answer;
+  std::vector<Request> requests;
+};
+
+class RecordingSender final : public link::DatagramSender {
+ public:
+  void send(std::int64_t port, std::string_view bytes) override {
+    datagrams.emplace_back(port, std::string(bytes));
+    if (onSend) onSend(port, bytes);
+  }
+
+  std::vector<std::pair<std::int64_t, std::string>> datagrams;
+  std::function<void(std::int64_t, std::string_view)> onSend;
+};
+
+}  // namespace zindle::testing
