@@ -43,6 +43,9 @@ bool nestsTooDeep(std::string_view text) {
 }  // namespace
 
 std::optional<Json> parseJson(std::string_view text) {
+  // The parser takes a NUL byte for the end of its input and would accept
+  // whatever follows one; JSON text never holds a raw NUL.
+  if (text.find('\0') != std::string_view::npos) return std::nullopt;
   if (nestsTooDeep(text)) return std::nullopt;
   // The parser validates UTF-8 inside strings and rejects any other
   // non-ASCII byte as a syntax error.

@@ -12,18 +12,31 @@ namespace zindle::server {
 // Lines longer than this are skipped whole, as lines that do not parse are.
 inline constexpr std::size_t kMaxLineBytes = 16u << 20;
 
+// How much the reader asks for at a time: large enough that a stream of
+// small requests costs one read for hundreds of lines.
+inline constexpr std::size_t kReadChunkBytes = 64u << 10;
+
 // Reads up to `size` bytes into `buffer`; returns 0 at end of input.
 using ReadSome = std::function<std::size_t(char* buffer, std::size_t size)>;
 
+// One read(2) of up to `size` bytes from `fd` into `buffer`, retried when a
+// signal interrupts it. Returns the number of bytes read; 0 at end of input
+// and on any other error, after which nothing more can be read either.
+// Never throws.
+std::size_t readFrom(int fd, char* buffer, std::size_t size);
+
 class LineReader {
  public:
-  // `readSome` must stay callable for the reader's life.
+  // `readSome` must stay callable for the reader's life. Lines longer than
+  // `maxLine` bytes (the LF not counted) are reported as tooLong.
   explicit LineReader(ReadSome readSome, std::size_t maxLine = kMaxLineBytes);
 
-  // The next line without its LF; a last line without LF is still a line.
-  // A line longer than maxLine comes back as `tooLong` (its bytes are
-  // dropped as they arrive). Nothing at end of input. The view lives until
-  // the next call.
+  // The next line without its LF; a CR before the LF stays in the line, and
+  // a last line without LF is still a line. A line longer than maxLine comes
+  // back as `tooLong` with empty text: its bytes are dropped as they arrive,
+  // so memory stays near maxLine whatever the input. Nothing at end of
+  // input, and nothing on every later call. The view lives until the next
+  // call. Throws only what `readSome` throws, and std::bad_alloc.
   struct Line {
     std::string_view text;
     bool tooLong = false;
@@ -31,10 +44,17 @@ class LineReader {
   std::optional<Line> next();
 
  private:
+  // Hands out buffer_[start_, end) and moves past its LF at `end`.
+  Line take(std::size_t end);
+  // Reads the next chunk after the pending bytes; sets ended_ at the end.
+  void fill();
+
   ReadSome readSome_;
   std::size_t maxLine_;
-  std::string buffer_;     // bytes read and not yet handed out
-  std::size_t start_ = 0;  // where the next line begins in buffer_
+  std::string buffer_;       // bytes read and not yet handed out
+  std::size_t start_ = 0;    // where the next line begins in buffer_
+  std::size_t scanned_ = 0;  // buffer_ before this holds no LF after start_
+  bool skipping_ = false;    // the line in progress is too long: drop it
   bool ended_ = false;
 };
 

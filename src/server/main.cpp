@@ -1,1 +1,53 @@
-int main() { return 0; }
+#include <csignal>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+
+#include "link/clock.hpp"
+#include "link/http_reader.hpp"
+#include "link/osc.hpp"
+#include "link/recorder.hpp"
+#include "server/dispatch.hpp"
+#include "server/line_reader.hpp"
+#include "server/output.hpp"
+#include "server/request_handler.hpp"
+#include "server/startup.hpp"
+
+namespace {
+
+std::optional<std::string_view> environmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string_view(value);
+}
+
+}  // namespace
+
+int main() {
+  using namespace zindle;
+  // A client that closes its end must not kill us with a signal: the failed
+  // write ends the loop instead, and the process exits quietly.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  const std::int64_t preferredPort =
+      server::readPreferredPort(environmentValue(server::kPortVariable));
+  link::UdpSender sender;
+  link::SteadyClock clock;
+
+  const server::ToolCaller callTool = [&](std::string_view name,
+                                          const Json& arguments) {
+    // A reader per call: it keeps its connection for the reads of this one
+    // call, and curl is set up only once a tool is called.
+    link::CurlReader reader;
+    const link::Services services{reader, sender, clock, preferredPort,
+                                  link::kPortsToTry};
+    return server::callTool(services, name, arguments);
+  };
+  server::serve(
+      [](char* buffer, std::size_t size) {
+        return server::readFrom(0, buffer, size);
+      },
+      [](std::string_view bytes) { return server::writeAll(1, bytes); },
+      callTool);
+  return 0;
+}

@@ -1,9 +1,31 @@
 #include "server/output.hpp"
 
+#include <cerrno>
+
+#include <unistd.h>
+
 namespace zindle::server {
 
-bool writeAll(int, std::string_view) { return true; }
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+    if (count > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(count));
+    } else if (count < 0 && errno == EINTR) {
+      continue;
+    } else {
+      // A write that moves nothing would only repeat itself forever.
+      return false;
+    }
+  }
+  return true;
+}
 
-bool send(const Json&, const Writer&) { return true; }
+bool send(const Json& message, const Writer& writer) {
+  std::optional<std::string> line = compactJson(message);
+  if (!line) return true;
+  line->push_back('\n');
+  return writer(*line);
+}
 
 }  // namespace zindle::server

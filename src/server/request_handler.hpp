@@ -15,13 +15,18 @@ using ToolCaller =
     std::function<Json(std::string_view name, const Json& arguments)>;
 
 // The response to `line`, or nothing when the line is not a request: empty,
-// not JSON, not an object, without a string "method", or without "id".
+// not JSON (invalid UTF-8 and nesting past kMaxJsonDepth included), not an
+// object, without a string "method", or without "id". A tools/call always
+// gets a "result": whatever `callTool` throws becomes a tool result with
+// "isError" true. Throws nothing but std::bad_alloc.
 std::optional<Json> handleLine(std::string_view line,
                                const ToolCaller& callTool);
 
 // Reads lines from `readSome` and answers each request through `writer`,
-// one at a time, until the input ends or the writer reports that the reader
-// has gone away.
+// one at a time, each answer written before the next line is read, until
+// the input ends or the writer returns false (the reader has gone away).
+// Overlong lines and lines that run out of memory are dropped and the loop
+// goes on. Never throws.
 void serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
            const std::function<bool(std::string_view)>& writer,
            const ToolCaller& callTool);
