@@ -2,6 +2,7 @@
 // Reading JSON documents from the app's OSCQuery server over loopback HTTP.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -26,14 +27,23 @@ class HttpReader {
 };
 
 // The real reader, on libcurl. It keeps one connection open between its
-// reads, so one reader should serve one tool call. It is not steered by the
-// environment: proxy variables are ignored and redirects are not followed.
+// reads, so one reader should serve one tool call; every read still asks
+// the app afresh, nothing is cached. It is not steered by the environment:
+// proxy variables are ignored and redirects are not followed. It prints
+// nothing, and libcurl is set up on the first read, not before.
+//
+// Beyond the contract of HttpReader::get, these give nothing without making
+// a request: a port outside 1 to 65535, a path that does not start with "/"
+// or holds a byte outside printable ASCII (a blank, a control character),
+// and a time-out of zero or less.
 class CurlReader final : public HttpReader {
  public:
-  CurlReader();
+  // Answers longer than `maxBodyBytes` count as no answer.
+  explicit CurlReader(std::size_t maxBodyBytes = kMaxBodyBytes);
   ~CurlReader() override;
   CurlReader(const CurlReader&) = delete;
   CurlReader& operator=(const CurlReader&) = delete;
+  // A moved-from reader stays usable; it opens a new connection.
   CurlReader(CurlReader&& other) noexcept;
   CurlReader& operator=(CurlReader&& other) noexcept;
 
@@ -42,7 +52,8 @@ class CurlReader final : public HttpReader {
 
  private:
   struct Handle;
-  std::unique_ptr<Handle> handle_;
+  std::size_t maxBodyBytes_;
+  std::unique_ptr<Handle> handle_;  // made by the first get()
 };
 
 }  // namespace zindle::link

@@ -1,11 +1,110 @@
 #include "link/osc.hpp"
 
-namespace zindle::link {
+#include <bit>
+#include <type_traits>
 
-std::string encodeOscMessage(std::string_view, std::span<const OscArgument>) {
-  return {};
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace zindle::link {
+namespace {
+
+constexpr std::int64_t kLowestPort = 1;
+constexpr std::int64_t kHighestPort = 65535;
+
+// The OSC string rule: the bytes, then 1 to 4 zero bytes up to the next
+// multiple of four.
+void appendOscString(std::string& out, std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  out.append(text);
+  out.append(4 - text.size() % 4, '\0');
 }
 
-void UdpSender::send(std::int64_t, std::string_view) {}
+void appendBigEndian(std::string& out, std::uint32_t bits) {
+  out.push_back(static_cast<char>(bits >> 24));
+  out.push_back(static_cast<char>(bits >> 16));
+  out.push_back(static_cast<char>(bits >> 8));
+  out.push_back(static_cast<char>(bits));
+}
+
+char tagOf(const OscArgument& argument) {
+  return std::visit(
+      [](const auto& value) {
+        using T = std::decay_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, std::int32_t>) {
+          return 'i';
+        } else if constexpr (std::is_same_v<T, float>) {
+          return 'f';
+        } else {
+          static_assert(std::is_same_v<T, std::string>);
+          return 's';
+        }
+      },
+      argument);
+}
+
+void appendArgument(std::string& out, const OscArgument& argument) {
+  std::visit(
+      [&out](const auto& value) {
+        using T = std::decay_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          appendOscString(out, value);
+        } else {
+          // Two's complement and IEEE 754 bit patterns, sent as they are.
+          appendBigEndian(out, std::bit_cast<std::uint32_t>(value));
+        }
+      },
+      argument);
+}
+
+// Closes the descriptor on every path out of send().
+class Socket {
+ public:
+  Socket() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {}
+  ~Socket() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string encodeOscMessage(std::string_view address,
+                             std::span<const OscArgument> arguments) {
+  std::string tags = ",";
+  for (const OscArgument& argument : arguments) tags += tagOf(argument);
+
+  std::string message;
+  appendOscString(message, address);
+  appendOscString(message, tags);
+  for (const OscArgument& argument : arguments) {
+    appendArgument(message, argument);
+  }
+  return message;
+}
+
+void UdpSender::send(std::int64_t port, std::string_view bytes) {
+  if (port < kLowestPort || port > kHighestPort) return;
+  Socket socket;
+  if (socket.fd() < 0) return;
+
+  sockaddr_in destination{};
+  destination.sin_family = AF_INET;
+  destination.sin_port = htons(static_cast<std::uint16_t>(port));
+  destination.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  // Fire and forget: the app's state, read back afterwards, is the only
+  // confirmation, so the result of sendto is of no use here.
+  (void)::sendto(socket.fd(), bytes.data(), bytes.size(), 0,
+                 reinterpret_cast<const sockaddr*>(&destination),
+                 sizeof destination);
+}
 
 }  // namespace zindle::link

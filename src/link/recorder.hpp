@@ -51,7 +51,10 @@ struct Reading {
 
 // Adds to `reading` the values of `root` and of every node below it, and
 // settles the sources list from the "/source" node. Never throws; malformed
-// nodes are left out.
+// nodes are left out, and a root that is not an object adds nothing. It does
+// not recurse, so any depth is safe. Children are visited in the order of
+// their names, each subtree before the next sibling; of two nodes with one
+// path, the one visited later wins.
 void walk(const Json& root, Reading& reading);
 
 // The state and last error of the app, each "" when missing or not a string.
@@ -67,9 +70,11 @@ class Recorder {
   std::int64_t queryPort = 0;
   std::int64_t oscPort = 0;
 
-  // Probes preferredPort .. preferredPort + portsToTry - 1 in order and
-  // returns the first app that announces itself by name. Throws
-  // RecorderError::unreachable when none does.
+  // Probes preferredPort .. preferredPort + portsToTry - 1 in order, skipping
+  // any outside 1 to 65535, and returns the first app that announces itself
+  // by name with an "OSC_PORT" from 1 to 65535; later ports are not probed.
+  // Throws RecorderError::unreachable when none does. The recorder points to
+  // `services`, which must outlive it.
   static Recorder find(const Services& services);
 
   // Reads the whole namespace. Throws RecorderError::unreachable when the app
@@ -77,9 +82,13 @@ class Recorder {
   Reading read() const;
 
   // Sends one OSC message to the app; never throws, nothing is confirmed.
-  void send(std::string_view address, std::span<const Argument> arguments) const;
-  void send(std::string_view address, std::initializer_list<Argument> arguments) const {
-    send(address, std::span<const Argument>(arguments.begin(), arguments.size()));
+  // A text is cut at its first zero byte (see encodeOscMessage).
+  void send(std::string_view address,
+            std::span<const Argument> arguments) const;
+  void send(std::string_view address,
+            std::initializer_list<Argument> arguments) const {
+    send(address,
+         std::span<const Argument>(arguments.begin(), arguments.size()));
   }
 
   // The RecorderError::unreachable of this recorder's port range.

@@ -42,7 +42,7 @@ class ScriptedReader final : public link::HttpReader {
   using Answer =
       std::function<std::optional<Json>(std::int64_t port, const std::string&)>;
 
-  explicit ScriptedReader(Answer answer = {}) : answer(std::move(answer)) {}
+  explicit ScriptedReader(Answer script = {}) : answer(std::move(script)) {}
 
   std::optional<Json> get(std::int64_t port, std::string_view path,
                           std::chrono::milliseconds timeout) override {
