@@ -1,7 +1,179 @@
-#include "link/recorder.hpp"
+#include "operations/status.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+
+#include "operations/pending_settings.hpp"
+
+namespace zindle::operations {
+namespace {
+
+using Values = std::unordered_map<std::string, Json>;
+
+enum class Rule { asIs, flag };
+
+// One member of an object of the dictionary and the path it is read from.
+struct Member {
+  std::string_view key;
+  std::string_view path;
+  Rule rule = Rule::asIs;
+};
+
+constexpr std::string_view kNdiTitlesPath = "/status/ndi/sources";
+
+// Below "/status/source/<n>/". The segment of soundWritten is all lower case
+// in the app, unlike the key.
+constexpr Member kSourceMembers[] = {
+    {"kind", "kind"},
+    {"online", "online", Rule::flag},
+    {"width", "width"},
+    {"height", "height"},
+    {"fps", "fps"},
+    {"file", "file"},
+    {"frames", "frames"},
+    {"dropped", "dropped"},
+    {"sound", "sound", Rule::flag},
+    {"soundWritten", "soundwritten"},
+};
+
+// The settings' sound is the app's choice ("computer", a title, ""), so it
+// passes as is, unlike a source's sound.
+constexpr Member kSettingsMembers[] = {
+    {"codec", "/codec"},     {"fps", "/fps"},
+    {"bitrate", "/bitrate"}, {"folder", "/folder"},
+    {"name", "/name"},       {"output", "/output"},
+    {"layout", "/layout"},   {"gap", "/gap"},
+    {"width", "/width"},     {"height", "/height"},
+    {"sound", "/sound"},     {"performance", "/performance", Rule::flag},
+};
+
+// The assembled movie's seconds of sound stand outside its own branch.
+constexpr Member kAssembledMembers[] = {
+    {"width", "/status/assembled/width"},
+    {"height", "/status/assembled/height"},
+    {"file", "/status/assembled/file"},
+    {"frames", "/status/assembled/frames"},
+    {"dropped", "/status/assembled/dropped"},
+    {"soundWritten", "/status/sound/written"},
+};
+
+constexpr Member kTopMembers[] = {
+    {"version", "/status/version"},
+    {"ndi", "/status/ndi", Rule::flag},
+    {"soundLeftOut", "/status/sound/leftout"},
+    {"state", "/status/state"},
+    {"elapsed", "/status/elapsed"},
+    {"dropped", "/status/dropped"},
+    {kErrorKey, "/status/error"},
+    {kFailureKey, "/status/failure"},
+};
+
+const Json* find(const Values& values, const std::string& path) {
+  const auto found = values.find(path);
+  return found == values.end() ? nullptr : &found->second;
+}
+
+// Whole values only: a flag published as 0.5 is not a yes.
+bool isSet(const Json* value) {
+  if (value == nullptr) return false;
+  if (value->is_boolean()) return value->get<bool>();
+  if (value->is_number_unsigned()) return value->get<std::uint64_t>() != 0;
+  if (value->is_number_integer()) return value->get<std::int64_t>() != 0;
+  if (value->is_number_float()) {
+    const double number = value->get<double>();
+    return std::isfinite(number) && number != 0 && std::trunc(number) == number;
+  }
+  return false;
+}
+
+Json valueOf(const Values& values, const std::string& path, Rule rule) {
+  const Json* value = find(values, path);
+  if (rule == Rule::flag) return isSet(value);
+  return value == nullptr ? Json(nullptr) : *value;
+}
+
+template <std::size_t N>
+Json objectOf(const Values& values, const Member (&members)[N],
+              std::string_view prefix = {}) {
+  Json object = Json::object();
+  for (const Member& member : members) {
+    std::string path(prefix);
+    path += member.path;
+    object[std::string(member.key)] = valueOf(values, path, member.rule);
+  }
+  return object;
+}
+
+// One title a line; empty lines are no title, and blanks are kept because
+// a title may hold them.
+std::unordered_set<std::string> ndiTitles(const Values& values) {
+  std::unordered_set<std::string> titles;
+  const Json* text = find(values, std::string(kNdiTitlesPath));
+  if (text == nullptr || !text->is_string()) return titles;
+  const std::string& lines = text->get_ref<const std::string&>();
+  std::size_t begin = 0;
+  while (begin <= lines.size()) {
+    std::size_t end = lines.find('\n', begin);
+    if (end == std::string::npos) end = lines.size();
+    if (end > begin) titles.insert(lines.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  return titles;
+}
+
+// An empty slot gets no entry but does not end the list: a source removed
+// from the middle leaves a gap.
+Json chosenSources(const Values& values) {
+  Json entries = Json::array();
+  for (std::size_t slot = 1; slot <= kSlotCount; ++slot) {
+    const Json* title = find(values, slotAddress(slot));
+    if (title == nullptr || !title->is_string() ||
+        title->get_ref<const std::string&>().empty()) {
+      continue;
+    }
+    Json entry = objectOf(values, kSourceMembers,
+                          "/status/source/" + std::to_string(slot) + "/");
+    entry["place"] = slot;
+    entry["title"] = *title;
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+Json availableSources(const link::Reading& reading) {
+  const std::unordered_set<std::string> ndi = ndiTitles(reading.values);
+  Json entries = Json::array();
+  for (const std::string& title : reading.sources) {
+    const bool isNdi = ndi.contains(title);
+    entries.push_back({{"title", title}, {"kind", isNdi ? "ndi" : "syphon"}});
+  }
+  return entries;
+}
+
+}  // namespace
+
+std::string textMember(const Json& status, std::string_view key) {
+  if (!status.is_object()) return {};
+  const auto found = status.find(std::string(key));
+  if (found == status.end() || !found->is_string()) return {};
+  return found->get<std::string>();
+}
+
+Json statusFrom(const link::Reading& reading) {
+  Json status = objectOf(reading.values, kTopMembers);
+  status["sources"] = chosenSources(reading.values);
+  status["sourcesAvailable"] = availableSources(reading);
+  status["settings"] = objectOf(reading.values, kSettingsMembers);
+  status["assembled"] = objectOf(reading.values, kAssembledMembers);
+  return status;
+}
+
+}  // namespace zindle::operations
 
 namespace zindle::link {
 
-Json Recorder::status() const { throw RecorderError::failed("not yet"); }
+Json Recorder::status() const { return operations::statusFrom(read()); }
 
 }  // namespace zindle::link
