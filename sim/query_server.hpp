@@ -1,0 +1,61 @@
+#pragma once
+
+// The simulated app's OSCQuery server: HTTP on 127.0.0.1 answering GET of
+// "/?HOST_INFO", of "/" (the whole namespace) and of any node's own path,
+// with the HTTP faults the model is told to show.
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib {
+struct Request;
+struct Response;
+class Server;
+}  // namespace httplib
+
+namespace zindle::sim {
+
+class ActivityLog;
+class RecorderModel;
+
+class QueryServer {
+ public:
+  // `model` and `log` must outlive the server. `name` is announced as the
+  // app's name and `oscPort` as its OSC input.
+  QueryServer(RecorderModel& model, ActivityLog& log, std::string name,
+              int oscPort);
+  ~QueryServer();
+
+  QueryServer(const QueryServer&) = delete;
+  QueryServer& operator=(const QueryServer&) = delete;
+
+  // Binds 127.0.0.1:`port` (0: any free port) and starts serving on a
+  // thread of its own. Returns the port bound. Throws std::runtime_error
+  // when the port cannot be had.
+  int start(int port);
+
+  // Releases held requests, stops serving and waits for the thread to end.
+  // Safe to call more than once.
+  void stop();
+
+ private:
+  bool holdWhileHanging();
+  void answer(const httplib::Request& request, httplib::Response& response);
+
+  RecorderModel& model_;
+  ActivityLog& log_;
+  const std::string name_;
+  const int oscPort_;
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  std::atomic<bool> listenEnded_{false};
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool stopping_ = false;
+};
+
+}  // namespace zindle::sim

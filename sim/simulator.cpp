@@ -1,0 +1,34 @@
+#include "sim/simulator.hpp"
+
+#include "sim/activity_log.hpp"
+#include "sim/osc_input.hpp"
+#include "sim/query_server.hpp"
+#include "sim/recorder_model.hpp"
+
+namespace zindle::sim {
+
+Simulator::Simulator(const Options& options, std::ostream& log)
+    : options_(options),
+      log_(std::make_unique<ActivityLog>(options.verbose, log)),
+      model_(std::make_unique<RecorderModel>(
+          ModelConfig{options.sources, options.ndiUsable, options.appVersion,
+                      options.faults, options.stateFile},
+          ModelClock::system())),
+      oscInput_(std::make_unique<OscInput>(*model_, *log_)) {}
+
+Simulator::~Simulator() { stop(); }
+
+void Simulator::start() {
+  // The OSC port comes first: the query server announces it.
+  oscPort_ = oscInput_->start(options_.oscPort);
+  queryServer_ =
+      std::make_unique<QueryServer>(*model_, *log_, options_.name, oscPort_);
+  queryPort_ = queryServer_->start(options_.queryPort);
+}
+
+void Simulator::stop() {
+  if (queryServer_) queryServer_->stop();
+  oscInput_->stop();
+}
+
+}  // namespace zindle::sim

@@ -1,0 +1,86 @@
+#include "sim/usage.hpp"
+
+namespace zindle::sim {
+
+std::string_view usageText() {
+  return R"(Usage: zindle_recorder_sim [options]
+
+A stand-in for the ZindleRecorder app, for trying zindle_recorder_mcp and
+testing it without the app. It publishes the app's OSCQuery namespace over
+HTTP and takes the app's OSC messages over UDP, both on 127.0.0.1 only, and
+behaves as the app does: it checks settings, keeps the chosen sources, and
+runs a recording through idle, recording and finishing, with frame counts
+and movie paths that follow the settings. It records nothing: no movie file
+is ever written, and its sources are made up.
+
+When both ports are bound it prints one line and flushes it:
+  zindle_recorder_sim ready: query port <N>, osc port <M>
+It ends with status 0 on SIGINT or SIGTERM, with status 2 on a bad command
+line, and with status 1 when a port is taken or the state file is unreadable.
+
+Options:
+  --port N             OSCQuery (HTTP) port; 0 takes any free port.
+                       Default 9231, the first port the server tries.
+  --osc-port N         OSC (UDP) port; default 0: any free port. The
+                       port is announced as OSC_PORT in /?HOST_INFO.
+  --name TEXT          The name announced in /?HOST_INFO (default
+                       ZindleRecorder; the server looks for that one).
+  --app-version TEXT   The version at /status/version (default 0.9).
+  --source SPEC        A source that can be chosen, as
+                       "Title:kind:WIDTHxHEIGHT@FPS[:sound]", kind syphon or
+                       ndi; ":sound" (NDI only) makes it send sound. The
+                       title may hold colons. Repeat for more sources.
+                       Default: "Main Camera:syphon:1920x1080@30",
+                       "Screen:syphon:2560x1440@60",
+                       "STUDIO (Stage):ndi:1280x720@25:sound".
+  --no-ndi             NDI is not usable: /status/ndi is 0 and NDI sources
+                       are neither offered nor listed.
+  --state FILE         Keep the settings and the chosen sources in FILE (JSON):
+                       read at start when it exists, written on each change.
+                       Without it they last as long as the process.
+  --verbose            Log every OSC message and HTTP request to stderr.
+  --help, -h           Print this text and exit.
+
+Scripted faults, for tests. Each has an OSC message under /sim/ that sets it
+while running; /sim/reset brings back those given on the command line:
+  --refuse NAME        Refuse every value sent to the setting NAME (codec,
+                       fps, bitrate, folder, name, output, layout, gap,
+                       width, height, sound, performance) or, with "source",
+                       to the slots. Repeatable.
+                       OSC: /sim/refuse s  (adds NAME; "" clears them all)
+  --fail-start TEXT    The next "/record" 1 fails: /status/error becomes TEXT
+                       and the state stays idle.
+                       OSC: /sim/fail_start s  ("" clears)
+  --never-record       "/record" 1 does nothing visible: no state change, no
+                       error.    OSC: /sim/never_record i  (1 on, 0 off)
+  --finish-seconds S   How long "finishing" lasts after "/record" 0 (default
+                       0.3). Read when it is due, so a new value also cuts a
+                       finish in progress short.
+                       OSC: /sim/finish_seconds f
+  --fail-recording TEXT  The next recording to end ends with /status/failure
+                       TEXT (cleared again at the next start).
+                       OSC: /sim/fail_recording s  ("" clears)
+  --http-fault MODE    Answer every GET, /?HOST_INFO included: none (normal),
+                       404, garbage (status 200 and a body that is not JSON)
+                       or hang (hold the request unanswered until the fault is
+                       cleared, for at most 60 seconds).
+                       OSC: /sim/http_fault s
+  OSC: /sim/reset      Back to the start: default settings, no source chosen,
+                       idle, no error or failure, the command line's faults.
+The faults in force are published under /sim/ in the namespace.
+
+Messages it takes (one OSC 1.0 message per datagram):
+  /codec s  /fps f  /bitrate f  /folder s  /name s  /output s  /layout s
+  /gap i  /width i  /height i  /sound s  /performance i
+                       A setting; numbers may come as i, f, h or d. A value
+                       the app would refuse leaves the setting and sets
+                       /status/error.
+  /source/K s          Choose the first source whose title holds the text
+                       (ignoring case) for slot K (1-8; beyond the last chosen
+                       it is appended); "" removes slot K's source and moves
+                       the later ones up. /source is slot 1. Only while idle.
+  /record i            1 starts a recording, 0 stops it.
+)";
+}
+
+}  // namespace zindle::sim
