@@ -1,0 +1,182 @@
+// End-to-end figures of the server binary, spawned as an MCP client spawns
+// it, beside the same figures of a do-nothing floor program: start-up, round
+// trips, pipelined throughput, recorder_status against the simulator, and
+// memory. Prints a table; asserts nothing.
+//
+// Usage: e2e_bench <server> <floor> <simulator>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "http_floor.hpp"
+#include "support/apps.hpp"
+#include "support/child_process.hpp"
+
+namespace zindle::bench {
+namespace {
+
+using testing::ChildProcess;
+using testing::EnvChange;
+using testing::Milliseconds;
+using Clock = std::chrono::steady_clock;
+
+const std::string kPing =
+    "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"ping\"}\n";
+const std::string kList =
+    "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"tools/list\"}\n";
+const std::string kInitialize =
+    "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\",\"params\":"
+    "{\"protocolVersion\":\"2025-06-18\",\"capabilities\":{},"
+    "\"clientInfo\":{\"name\":\"bench\",\"version\":\"1\"}}}\n";
+const std::string kStatus =
+    "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"tools/call\",\"params\":"
+    "{\"name\":\"recorder_status\",\"arguments\":{}}}\n";
+
+double microseconds(Clock::duration d) {
+  return std::chrono::duration<double, std::micro>(d).count();
+}
+
+struct Spread {
+  double median = 0;
+  double p99 = 0;
+};
+
+Spread spread(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  return {samples[samples.size() / 2],
+          samples[std::min(samples.size() - 1, samples.size() * 99 / 100)]};
+}
+
+double coldStart(const std::string& program, int runs) {
+  std::vector<double> samples;
+  for (int i = 0; i < runs; ++i) {
+    auto started = Clock::now();
+    ChildProcess child({program});
+    child.write(kInitialize);
+    auto line = child.readLine(Milliseconds(10000));
+    samples.push_back(microseconds(Clock::now() - started));
+    child.closeInput();
+    child.wait(Milliseconds(10000));
+    if (!line) return -1;
+  }
+  return spread(samples).median;
+}
+
+Spread roundTrips(ChildProcess& child, const std::string& request, int count) {
+  std::vector<double> samples;
+  samples.reserve(count);
+  for (int i = 0; i < count; ++i) {
+    auto started = Clock::now();
+    child.write(request);
+    if (!child.readLine(Milliseconds(10000))) return {-1, -1};
+    samples.push_back(microseconds(Clock::now() - started));
+  }
+  return spread(samples);
+}
+
+double pipelined(ChildProcess& child, int count) {
+  std::string burst;
+  for (int i = 0; i < count; ++i) burst += kPing;
+  auto started = Clock::now();
+  std::thread writer([&] { child.write(burst); });
+  int answered = 0;
+  while (answered < count && child.readLine(Milliseconds(10000))) ++answered;
+  auto elapsed = Clock::now() - started;
+  writer.join();
+  return answered == count ? count / (microseconds(elapsed) / 1e6) : -1;
+}
+
+struct Row {
+  std::string what;
+  double ours;
+  double floor;  // < 0: no floor for this row
+  std::string unit;
+  std::string target;
+};
+
+void print(const std::vector<Row>& rows) {
+  std::printf("| %-38s | %12s | %12s | %7s | %-14s |\n", "measure", "server",
+              "floor", "ratio", "target");
+  std::printf("|%s|%s|%s|%s|%s|\n", std::string(40, '-').c_str(),
+              std::string(14, '-').c_str(), std::string(14, '-').c_str(),
+              std::string(9, '-').c_str(), std::string(16, '-').c_str());
+  for (const auto& row : rows) {
+    char floorText[32] = "";
+    char ratioText[16] = "";
+    if (row.floor > 0) {
+      std::snprintf(floorText, sizeof floorText, "%.1f %s", row.floor,
+                    row.unit.c_str());
+      std::snprintf(ratioText, sizeof ratioText, "%.2fx", row.ours / row.floor);
+    }
+    char oursText[32];
+    std::snprintf(oursText, sizeof oursText, "%.1f %s", row.ours,
+                  row.unit.c_str());
+    std::printf("| %-38s | %12s | %12s | %7s | %-14s |\n", row.what.c_str(),
+                oursText, floorText, ratioText, row.target.c_str());
+  }
+}
+
+int run(const std::string& server, const std::string& floor,
+        const std::string& simulator) {
+  std::vector<Row> rows;
+  rows.push_back({"cold start to initialize (median of 20)",
+                  coldStart(server, 20), coldStart(floor, 20), "us",
+                  "<= 3000 us"});
+
+  ChildProcess ours({server});
+  ChildProcess bare({floor});
+  auto ping = roundTrips(ours, kPing, 2000);
+  auto pingFloor = roundTrips(bare, kPing, 2000);
+  rows.push_back({"ping round trip, median (2000)", ping.median,
+                  pingFloor.median, "us", "<= 2x floor"});
+  rows.push_back({"ping round trip, p99", ping.p99, pingFloor.p99, "us", ""});
+  auto list = roundTrips(ours, kList, 2000);
+  auto listFloor = roundTrips(bare, kList, 2000);
+  rows.push_back({"tools/list round trip, median (2000)", list.median,
+                  listFloor.median, "us", ""});
+  rows.push_back(
+      {"tools/list round trip, p99", list.p99, listFloor.p99, "us", ""});
+  rows.push_back({"pipelined pings (5000 at once)", pipelined(ours, 5000),
+                  pipelined(bare, 5000), "req/s", ">= 300000"});
+
+  testing::Simulator sim({}, 0, simulator);
+  ChildProcess withApp({server}, {EnvChange{"ZINDLE_OSCQUERY_PORT",
+                                            std::to_string(sim.queryPort())}});
+  auto status = roundTrips(withApp, kStatus, 500);
+  auto get = httpFloor(sim.queryPort(), 500);
+  rows.push_back({"recorder_status round trip, median (500)", status.median,
+                  get.median, "us", "<= 300 us"});
+  rows.push_back(
+      {"recorder_status round trip, p99", status.p99, get.p99, "us", ""});
+
+  // Memory: the peak after 1,000 tool calls and after 10,000.
+  roundTrips(withApp, kStatus, 500);
+  double peak1000 = static_cast<double>(withApp.peakMemoryKb());
+  roundTrips(withApp, kStatus, 9000);
+  double peak10000 = static_cast<double>(withApp.peakMemoryKb());
+  rows.push_back({"peak resident memory after 1,000 calls", peak1000 / 1024, -1,
+                  "MiB", "<= 8 MiB"});
+  rows.push_back({"growth from call 1,000 to 10,000",
+                  (peak10000 - peak1000) / 1024, -1, "MiB", "0"});
+  std::printf(
+      "\nThe floor of recorder_status is one loopback HTTP GET of the "
+      "simulator's namespace on a new connection.\n\n");
+  print(rows);
+  return 0;
+}
+
+}  // namespace
+}  // namespace zindle::bench
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s <server> <floor> <simulator>\n", argv[0]);
+    return 2;
+  }
+  return zindle::bench::run(argv[1], argv[2], argv[3]);
+}

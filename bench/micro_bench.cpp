@@ -1,0 +1,124 @@
+// Micro-benchmarks of the pure pieces on the hot path of a tool call: the
+// namespace parse and walk, the status build, the JSON text of the status,
+// and the OSC encoding. Time per node must stay flat as namespaces grow.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "link/json_text.hpp"
+#include "link/osc.hpp"
+#include "link/recorder.hpp"
+#include "operations/status.hpp"
+
+namespace zindle {
+namespace {
+
+Json valueNode(const std::string& path, Json value) {
+  return {{"FULL_PATH", path},
+          {"TYPE", value.is_string() ? "s" : "f"},
+          {"ACCESS", 3},
+          {"DESCRIPTION", "a value"},
+          {"VALUE", Json::array({std::move(value)})}};
+}
+
+// A namespace shaped like the app's, padded with extra nodes under /extra so
+// that it holds about `nodes` nodes in all.
+Json makeNamespace(int nodes) {
+  Json root{{"FULL_PATH", "/"}, {"CONTENTS", Json::object()}};
+  Json& top = root["CONTENTS"];
+  for (const char* key :
+       {"codec", "folder", "name", "output", "layout", "sound"}) {
+    top[key] = valueNode(std::string("/") + key, "text");
+  }
+  for (const char* key :
+       {"fps", "bitrate", "gap", "width", "height", "performance"}) {
+    top[key] = valueNode(std::string("/") + key, 1);
+  }
+  Json source = valueNode("/source", "Camera 1");
+  source["RANGE"] = Json::array({{{"VALS", Json::array()}}});
+  for (int n = 1; n <= 8; ++n) {
+    std::string title = "Camera " + std::to_string(n);
+    source["RANGE"][0]["VALS"].push_back(title);
+    source["CONTENTS"][std::to_string(n)] =
+        valueNode("/source/" + std::to_string(n), title);
+  }
+  top["source"] = source;
+  Json status{{"FULL_PATH", "/status"}, {"CONTENTS", Json::object()}};
+  for (const char* key : {"version", "state", "error", "failure"}) {
+    status["CONTENTS"][key] = valueNode(std::string("/status/") + key, "idle");
+  }
+  Json sources{{"FULL_PATH", "/status/source"}, {"CONTENTS", Json::object()}};
+  for (int n = 1; n <= 8; ++n) {
+    std::string base = "/status/source/" + std::to_string(n);
+    Json slot{{"FULL_PATH", base}, {"CONTENTS", Json::object()}};
+    for (const char* key : {"kind", "online", "width", "height", "fps", "file",
+                            "frames", "dropped", "sound", "soundwritten"}) {
+      slot["CONTENTS"][key] = valueNode(base + "/" + key, 1920);
+    }
+    sources["CONTENTS"][std::to_string(n)] = slot;
+  }
+  status["CONTENTS"]["source"] = sources;
+  top["status"] = status;
+  Json extra{{"FULL_PATH", "/extra"}, {"CONTENTS", Json::object()}};
+  for (int i = 0; i < nodes - 120; ++i) {
+    std::string path = "/extra/" + std::to_string(i);
+    extra["CONTENTS"][std::to_string(i)] = valueNode(path, i);
+  }
+  top["extra"] = extra;
+  return root;
+}
+
+void perNode(benchmark::State& state, int nodes) {
+  state.counters["ns/node"] = benchmark::Counter(
+      nodes * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+                        benchmark::Counter::kInvert);
+}
+
+void BM_ParseWalkStatus(benchmark::State& state) {
+  int nodes = static_cast<int>(state.range(0));
+  std::string text = makeNamespace(nodes).dump();
+  for (auto _ : state) {
+    auto document = parseJson(text);
+    link::Reading reading;
+    link::walk(*document, reading);
+    benchmark::DoNotOptimize(operations::statusFrom(reading));
+  }
+  perNode(state, nodes);
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ParseWalkStatus)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000);
+
+void BM_WalkStatus(benchmark::State& state) {
+  int nodes = static_cast<int>(state.range(0));
+  Json document = makeNamespace(nodes);
+  for (auto _ : state) {
+    link::Reading reading;
+    link::walk(document, reading);
+    benchmark::DoNotOptimize(operations::statusFrom(reading));
+  }
+  perNode(state, nodes);
+}
+BENCHMARK(BM_WalkStatus)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000);
+
+void BM_JsonOfStatus(benchmark::State& state) {
+  link::Reading reading;
+  link::walk(makeNamespace(120), reading);
+  Json status = operations::statusFrom(reading);
+  for (auto _ : state) benchmark::DoNotOptimize(json(status));
+}
+BENCHMARK(BM_JsonOfStatus);
+
+void BM_OscEncoding(benchmark::State& state) {
+  const link::OscArgument arguments[] = {std::string("Main Camera")};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(link::encodeOscMessage("/source/1", arguments));
+  }
+}
+BENCHMARK(BM_OscEncoding);
+
+}  // namespace
+}  // namespace zindle
+
+BENCHMARK_MAIN();

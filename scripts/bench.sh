@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Prints the benchmark tables of a Release build: the end-to-end figures of
+# the server beside the floor, then the micro-benchmarks.
+set -euo pipefail
+build="${1:-build/bench}"
+echo "== End to end (server vs. floor) =="
+"$build/bench/e2e_bench" "$build/zindle_recorder_mcp" "$build/bench/floor_server" \
+  "$build/sim/zindle_recorder_sim"
+echo
+echo "== Micro-benchmarks =="
+"$build/bench/micro_bench" --benchmark_min_time=0.2

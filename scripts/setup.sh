@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Installs what building, testing and the demo need, and only what is missing:
+# Debian/Ubuntu packages through apt-get (as root, or with sudo), Homebrew
+# formulas on macOS, then the Node packages of the end-to-end tests from the
+# committed lock file.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+say() { printf 'setup: %s\n' "$*" >&2; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null 2>&1; then
+    sudo "$@"
+  else
+    say "need root (or sudo) to run: $*"
+    exit 1
+  fi
+}
+
+setup_debian() {
+  local packages=(
+    build-essential cmake ninja-build pkg-config clang clang-format
+    nlohmann-json3-dev libcurl4-openssl-dev libicu-dev
+    libcpp-httplib-dev liblo-dev libgtest-dev libbenchmark-dev
+  )
+  # Node.js may come from another source than Debian's own packages; only
+  # when node or npm is missing do we ask apt for them.
+  command -v node >/dev/null 2>&1 || packages+=(nodejs)
+  command -v npm >/dev/null 2>&1 || packages+=(npm)
+
+  local missing=()
+  for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null |
+        grep -q 'install ok installed'; then
+      missing+=("$package")
+    fi
+  done
+  if [ "${#missing[@]}" -gt 0 ]; then
+    say "installing ${missing[*]}"
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive \
+      apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+}
+
+setup_macos() {
+  if ! command -v brew >/dev/null 2>&1; then
+    say "Homebrew is needed: https://brew.sh"
+    exit 1
+  fi
+  local formulas=(cmake ninja pkg-config nlohmann-json curl icu4c cpp-httplib
+                  liblo googletest google-benchmark node)
+  local missing=()
+  for formula in "${formulas[@]}"; do
+    brew list --formula "$formula" >/dev/null 2>&1 || missing+=("$formula")
+  done
+  if [ "${#missing[@]}" -gt 0 ]; then
+    say "installing ${missing[*]}"
+    brew install "${missing[@]}"
+  fi
+}
+
+case "$(uname -s)" in
+  Linux)
+    if command -v apt-get >/dev/null 2>&1; then
+      setup_debian
+    else
+      say "not a Debian-like system: install the packages named in README.md"
+    fi
+    ;;
+  Darwin) setup_macos ;;
+  *) say "unknown system $(uname -s): install the packages named in README.md" ;;
+esac
+
+# The end-to-end tests and the demo pin the MCP client in package-lock.json;
+# reinstall only when the lock file changed since the last install.
+stamp="$root/node_modules/.package-lock.json"
+if [ ! -f "$stamp" ] || [ "$root/package-lock.json" -nt "$stamp" ]; then
+  say "installing the Node packages of the end-to-end tests"
+  (cd "$root" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+fi

@@ -1,0 +1,104 @@
+#pragma once
+// The apps a test runs the server against: the simulator, a scripted fake
+// OSCQuery server, and a UDP socket that keeps the datagrams it receives.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/child_process.hpp"
+#include "support/test_paths.hpp"
+
+namespace zindle::testing {
+
+using Json = nlohmann::json;
+
+// The simulator, started on free ports (or on `port`) with `options`.
+class Simulator {
+ public:
+  explicit Simulator(std::vector<std::string> options = {}, int port = 0,
+                     const std::string& program = kSimulatorPath);
+  ~Simulator();
+
+  int queryPort() const { return queryPort_; }
+  int oscPort() const { return oscPort_; }
+  bool started() const { return queryPort_ > 0; }
+
+  // Scripts the simulator at run time with one OSC message (/sim/...),
+  // sent through liblo, an encoder independent of the server's.
+  void osc(const std::string& address, const std::string& text) const;
+  void osc(const std::string& address, int number) const;
+  void osc(const std::string& address, float number) const;
+  // GET of `path` on the OSCQuery server; nothing when it does not answer.
+  std::optional<Json> get(const std::string& path) const;
+  // The value of one namespace node.
+  Json value(const std::string& path) const;
+  // Waits until `condition` holds on the namespace (up to two seconds).
+  bool waitFor(const std::function<bool(const Simulator&)>& condition) const;
+
+  ChildProcess& process() { return *process_; }
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+  int queryPort_ = 0;
+  int oscPort_ = 0;
+};
+
+// A loopback HTTP server that answers every request with what `respond`
+// returns for its path (status and body), or holds it unanswered.
+class FakeHttpServer {
+ public:
+  struct Response {
+    int status = 200;
+    std::string body;
+    bool hang = false;  // accept and never answer
+  };
+  using Respond = std::function<Response(const std::string& path)>;
+
+  explicit FakeHttpServer(Respond respond, int port = 0);
+  ~FakeHttpServer();
+  int port() const { return port_; }
+  bool listening() const { return listener_ >= 0; }
+  int requests() const { return requests_; }
+
+  // A fake app: HOST_INFO announcing `name` and `oscPort`, and `tree` at "/".
+  static Respond app(std::string name, Json oscPort, Json tree);
+
+ private:
+  void serve();
+
+  Respond respond_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> requests_{0};
+  std::thread thread_;
+  std::vector<int> held_;  // connections left unanswered on purpose
+};
+
+// A UDP socket on 127.0.0.1 that collects the datagrams sent to it.
+class DatagramCollector {
+ public:
+  DatagramCollector();
+  ~DatagramCollector();
+  int port() const { return port_; }
+  // The next datagram, or nothing within `timeout`.
+  std::optional<std::string> next(Milliseconds timeout);
+
+ private:
+  int socket_ = -1;
+  int port_ = 0;
+};
+
+// Finds `count` consecutive TCP ports on 127.0.0.1 that nothing listens on.
+int freePortRange(int count);
+
+}  // namespace zindle::testing

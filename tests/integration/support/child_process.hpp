@@ -1,0 +1,68 @@
+#pragma once
+// A program started by a test, with pipes on its standard streams, the way an
+// MCP client starts the server.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace zindle::testing {
+
+using Milliseconds = std::chrono::milliseconds;
+
+struct EnvChange {
+  std::string name;
+  std::optional<std::string> value;  // nothing: remove the variable
+};
+
+class ChildProcess {
+ public:
+  // Starts `argv` with this process's environment changed by `env`.
+  // Throws std::runtime_error when the program cannot be started.
+  ChildProcess(const std::vector<std::string>& argv,
+               const std::vector<EnvChange>& env = {});
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  // Writes to the child's standard input; false when the pipe is closed.
+  bool write(std::string_view bytes);
+  void closeInput();
+  void closeOutput();  // the reading end of the child's standard output
+
+  // The next line of standard output without its LF, or nothing when none
+  // came within `timeout` (or the output ended).
+  std::optional<std::string> readLine(Milliseconds timeout);
+  // Everything left on standard output until it closes or `timeout` passes.
+  std::string readRest(Milliseconds timeout);
+  // What the child wrote to standard error so far.
+  std::string errorText();
+
+  // The exit status, or nothing if the child is still running after
+  // `timeout`. A child ended by a signal gives 128 + the signal.
+  std::optional<int> wait(Milliseconds timeout);
+  void kill(int signal);
+  pid_t pid() const { return pid_; }
+
+  // Peak resident memory of the running child in kilobytes (VmHWM).
+  long peakMemoryKb() const;
+
+ private:
+  bool fill(Milliseconds timeout);
+  void drainErrors();
+
+  pid_t pid_ = -1;
+  int in_ = -1;
+  int out_ = -1;
+  int err_ = -1;
+  std::string outBuffer_;
+  std::string errBuffer_;
+  std::optional<int> status_;
+};
+
+}  // namespace zindle::testing

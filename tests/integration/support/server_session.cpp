@@ -1,0 +1,55 @@
+#include "support/server_session.hpp"
+
+#include "support/test_paths.hpp"
+
+namespace zindle::testing {
+namespace {
+
+std::vector<EnvChange> withPort(std::optional<int> port,
+                                std::vector<EnvChange> env) {
+  // Changes given by the test come last, so that they win.
+  env.insert(env.begin(),
+             {"ZINDLE_OSCQUERY_PORT",
+              port ? std::optional(std::to_string(*port)) : std::nullopt});
+  return env;
+}
+
+}  // namespace
+
+ServerSession::ServerSession(std::optional<int> port,
+                             std::vector<EnvChange> env)
+    : process_({kServerPath}, withPort(port, std::move(env))) {}
+
+ServerSession::~ServerSession() {
+  process_.closeInput();
+  process_.wait(Milliseconds(5000));
+}
+
+std::optional<Json> ServerSession::request(const std::string& method,
+                                           Json params, Milliseconds timeout) {
+  Json message{{"jsonrpc", "2.0"},
+               {"id", nextId_++},
+               {"method", method},
+               {"params", std::move(params)}};
+  if (!process_.write(message.dump() + "\n")) return std::nullopt;
+  auto line = process_.readLine(timeout);
+  if (!line) return std::nullopt;
+  return Json::parse(*line, nullptr, false);
+}
+
+Json ServerSession::callTool(const std::string& name, Json arguments,
+                             Milliseconds timeout) {
+  auto response =
+      request("tools/call",
+              {{"name", name}, {"arguments", std::move(arguments)}}, timeout);
+  if (!response || !response->contains("result")) return nullptr;
+  return (*response)["result"];
+}
+
+std::pair<bool, std::string> ServerSession::textOf(const Json& result) {
+  if (!result.is_object()) return {true, "<no result>"};
+  return {result.value("isError", true),
+          result["content"][0]["text"].get<std::string>()};
+}
+
+}  // namespace zindle::testing

@@ -1,0 +1,40 @@
+#pragma once
+// The real server binary over pipes, spoken to one JSON-RPC line at a time.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/child_process.hpp"
+
+namespace zindle::testing {
+
+using Json = nlohmann::json;
+
+class ServerSession {
+ public:
+  // Starts the server with ZINDLE_OSCQUERY_PORT set to `port` (or unset).
+  explicit ServerSession(std::optional<int> port,
+                         std::vector<EnvChange> env = {});
+  ~ServerSession();
+
+  // Sends one request and returns its response line parsed; nothing when no
+  // line comes within `timeout`.
+  std::optional<Json> request(const std::string& method, Json params,
+                              Milliseconds timeout = Milliseconds(10000));
+  // The "result" of a tools/call.
+  Json callTool(const std::string& name, Json arguments = Json::object(),
+                Milliseconds timeout = Milliseconds(40000));
+  // The text of a tool result, and whether it was an error.
+  static std::pair<bool, std::string> textOf(const Json& result);
+
+  ChildProcess& process() { return process_; }
+
+ private:
+  ChildProcess process_;
+  int nextId_ = 1;
+};
+
+}  // namespace zindle::testing
