@@ -39,17 +39,18 @@ Json minimalTree(const std::string& state) {
 
 TEST(Discovery, passesOverAnotherAppAndFindsTheRecorderTwoPortsUp) {
   int first = freePortRange(3);
-  FakeHttpServer other(
-      FakeHttpServer::app("zindlerecorder", 9000, minimalTree("other")), first);
+  LoopbackHttp other(fakeApp("zindlerecorder", 9000, minimalTree("other")),
+                     first);
   Simulator sim({}, first + 2);
-  ASSERT_TRUE(other.listening() && sim.started());
+  ASSERT_TRUE(sim.started());
 
   ServerSession server(first);
   auto [isError, text] =
       ServerSession::textOf(server.callTool("recorder_status"));
   ASSERT_FALSE(isError) << text;
   EXPECT_EQ(Json::parse(text)["state"], "idle");
-  EXPECT_EQ(other.requests(), 1);  // HOST_INFO only: never read as the app
+  // HOST_INFO only: never read as the app.
+  EXPECT_EQ(other.requests().size(), 1u);
   EXPECT_EQ(server.process().errorText(), "");
 }
 
@@ -80,13 +81,8 @@ TEST(Discovery, noAnswerOnAnyPortIsTheUnreachableText) {
 
 TEST(Discovery, aServerThatNeverAnswersCostsItsTimeOutAndNoMore) {
   int first = freePortRange(16);
-  FakeHttpServer silent(
-      [](const std::string&) {
-        return FakeHttpServer::Response{
-            .status = 200, .body = "", .hang = true};
-      },
-      first);
-  ASSERT_TRUE(silent.listening());
+  LoopbackHttp silent(
+      [](const std::string&) { return HttpReply{.hang = true}; }, first);
   ServerSession server(first);
   auto started = Clock::now();
   auto [isError, text] =
@@ -100,16 +96,16 @@ TEST(Discovery, aServerThatNeverAnswersCostsItsTimeOutAndNoMore) {
 }
 
 TEST(Reading, aNamespaceThatIsNotAnObjectIsNoAnswer) {
-  for (const auto& answer : std::vector<FakeHttpServer::Response>{
+  for (const auto& answer : std::vector<std::pair<int, std::string>>{
            {404, "{}"}, {200, "[]"}, {200, "not json"}, {200, ""}}) {
     int first = freePortRange(16);
-    FakeHttpServer app(
-        [answer](const std::string& path) {
-          if (path == "/?HOST_INFO") {
-            return FakeHttpServer::Response{
-                200, R"({"NAME":"ZindleRecorder","OSC_PORT":9000})"};
+    LoopbackHttp app(
+        [answer](const std::string& target) {
+          if (target == "/?HOST_INFO") {
+            return HttpReply::json(
+                200, R"({"NAME":"ZindleRecorder","OSC_PORT":9000})");
           }
-          return answer;
+          return HttpReply::json(answer.first, answer.second);
         },
         first);
     ServerSession server(first);
@@ -117,16 +113,15 @@ TEST(Reading, aNamespaceThatIsNotAnObjectIsNoAnswer) {
         ServerSession::textOf(server.callTool("recorder_status"));
     EXPECT_TRUE(isError);
     EXPECT_EQ(text, unreachableText(first))
-        << answer.status << " " << answer.body;
+        << answer.first << " " << answer.second;
   }
 }
 
 TEST(Sending, theStopCommandReachesTheAppByteForByte) {
   DatagramCollector osc;
   int first = freePortRange(16);
-  FakeHttpServer app(FakeHttpServer::app("ZindleRecorder", osc.port(),
-                                         minimalTree("recording")),
-                     first);
+  LoopbackHttp app(
+      fakeApp("ZindleRecorder", osc.port(), minimalTree("recording")), first);
   ServerSession server(first);
   // The fake app never goes idle; the datagram is all this test wants.
   std::thread call([&] { server.callTool("recorder_stop"); });

@@ -1,229 +1,83 @@
 #include <pthread.h>
 
-#include <string>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "link/recorder.hpp"
 
+namespace zindle::link {
 namespace {
 
-using zindle::Json;
-using zindle::link::Reading;
-using zindle::link::walk;
-using Values = std::unordered_map<std::string, Json>;
-using Sources = std::vector<std::string>;
-
-Json node(std::string_view path, Json value) {
-  return {{"FULL_PATH", path}, {"VALUE", std::move(value)}};
-}
-
-// A root whose "CONTENTS" holds `children` under the names a, b, c, ...
-Json rootOf(std::vector<Json> children) {
-  Json contents = Json::object();
-  std::string name = "a";
-  for (Json& child : children) {
-    contents[name] = std::move(child);
-    ++name[0];
-  }
-  return {{"CONTENTS", std::move(contents)}};
-}
-
-Reading walked(const Json& root, Sources sources = {}) {
-  Reading reading;
-  reading.sources = std::move(sources);
+// The values and sources of a walk that starts with the sources ["Old"].
+Json walked(const Json& root) {
+  Reading reading{{}, {"Old"}};
   walk(root, reading);
-  return reading;
+  return {{"values", reading.values}, {"sources", reading.sources}};
 }
 
-Json sourceNode(Json value, Json range) {
-  Json source = node("/source", std::move(value));
-  source["RANGE"] = std::move(range);
-  return source;
-}
-
-TEST(NamespaceWalk, entersTheFirstValueOfEachNodeUnderItsFullPath) {
-  const Reading reading = walked(rootOf({
-      node("/status/state", {"idle"}),
-      node("/size", {1920, 1080}),
-      node("/flag", {true}),
-      node("/rate", {29.97}),
-      node("/nothing", {nullptr}),
-      node("/list", Json::array({Json::array({1, 2})})),
-  }));
-  EXPECT_EQ(reading.values, (Values{{"/status/state", "idle"},
-                                    {"/size", 1920},
-                                    {"/flag", true},
-                                    {"/rate", 29.97},
-                                    {"/nothing", nullptr},
-                                    {"/list", Json::array({1, 2})}}));
-  EXPECT_EQ(reading.sources, Sources{});
-}
-
-TEST(NamespaceWalk, entersNoNodeWithoutAPathAndANonEmptyValueArray) {
-  Json noPath = {{"VALUE", {1}}};
-  Json numericPath = {{"FULL_PATH", 5}, {"VALUE", {1}}};
-  Json noValue = {{"FULL_PATH", "/container"}};
-  const Reading reading = walked(rootOf({
-      node("/empty", Json::array()),
-      node("/scalar", "idle"),
-      node("/object", {{"0", "idle"}}),
-      std::move(noPath),
-      std::move(numericPath),
-      std::move(noValue),
-  }));
-  EXPECT_EQ(reading.values, Values{});
-}
-
-TEST(NamespaceWalk, readsTheRootAndEveryDepthBelowIt) {
-  Json root = node("/", {"root"});
-  Json middle = node("/a", {1});
-  middle["CONTENTS"] = {{"leaf", node("/a/b", {2})}};
-  root["CONTENTS"] = {{"a", std::move(middle)}};
-
-  EXPECT_EQ(walked(root).values,
-            (Values{{"/", "root"}, {"/a", 1}, {"/a/b", 2}}));
-}
-
-TEST(NamespaceWalk, skipsContentsMembersAndContentsThatAreNotObjects) {
-  Json withArrayContents = node("/list", {1});
-  withArrayContents["CONTENTS"] = Json::array({node("/hidden", {1})});
-  Json root = {{"CONTENTS",
-                {{"a", "not a node"},
-                 {"b", node("/kept", {1})},
-                 {"c", 7},
-                 {"d", std::move(withArrayContents)},
-                 {"e", Json::array({node("/hidden/too", {1})})}}}};
-
-  EXPECT_EQ(walked(root).values, (Values{{"/kept", 1}, {"/list", 1}}));
-}
-
-TEST(NamespaceWalk, letsTheNodeVisitedLastWinAPath) {
-  // Children in the order of their names, each after its parent.
-  Json parent = node("/same", {"parent"});
-  parent["CONTENTS"] = {{"child", node("/same", {"child"})}};
-  EXPECT_EQ(walked(rootOf({std::move(parent)})).values,
-            (Values{{"/same", "child"}}));
-
-  Json nested = node("/other", {0});
-  nested["CONTENTS"] = {{"deep", node("/twice", {"first"})}};
-  EXPECT_EQ(walked(rootOf({std::move(nested), node("/twice", {"second"})}))
-                .values.at("/twice"),
-            "second");
-}
-
-TEST(NamespaceWalk, addsToTheReadingItIsGiven) {
-  Reading reading;
-  reading.values = {{"/earlier", 1}, {"/x", "old"}};
-  walk(rootOf({node("/x", {"new"})}), reading);
-  EXPECT_EQ(reading.values, (Values{{"/earlier", 1}, {"/x", "new"}}));
-}
-
-TEST(NamespaceWalk, takesTheSourcesFromTheFirstRangeObjectOfSource) {
-  const Reading reading = walked(rootOf(
-      {sourceNode({"Camera"}, Json::array({{{"VALS", {"Camera", "Screen"}}},
-                                           {{"VALS", {"Other"}}}}))}));
-  EXPECT_EQ(reading.sources, (Sources{"Camera", "Screen"}));
-  EXPECT_EQ(reading.values, (Values{{"/source", "Camera"}}));
-}
-
-TEST(NamespaceWalk, emptiesTheSourcesWhenTheFirstRangeObjectIsMalformed) {
-  for (const Json& first :
-       {Json::object(), Json{{"VALS", {"Camera", 3}}}, Json{{"VALS", "Camera"}},
-        Json{{"VALS", nullptr}}, Json{{"vals", {"Camera"}}}}) {
-    SCOPED_TRACE(first.dump());
-    const Reading reading =
-        walked(rootOf({sourceNode({"Camera"}, Json::array({first}))}), {"Old"});
-    EXPECT_EQ(reading.sources, Sources{});
-    EXPECT_EQ(reading.values, (Values{{"/source", "Camera"}}));
-  }
-  EXPECT_EQ(
-      walked(rootOf({sourceNode({""}, {{{"VALS", Json::array()}}})}), {"Old"})
-          .sources,
-      Sources{});
-}
-
-TEST(NamespaceWalk, leavesTheSourcesWhenTheRangeIsMissingEmptyOrNotObjects) {
-  for (const Json& range :
-       {Json::array(), Json::array({{{"VALS", {"New"}}}, 5}), Json("New"),
-        Json{{"VALS", {"New"}}}, Json::array({Json::array({"New"})})}) {
-    SCOPED_TRACE(range.dump());
-    EXPECT_EQ(walked(rootOf({sourceNode({"Camera"}, range)}), {"Old"}).sources,
-              Sources{"Old"});
-  }
-  EXPECT_EQ(walked(rootOf({node("/source", {"Camera"})}), {"Old"}).sources,
-            Sources{"Old"});
-}
-
-TEST(NamespaceWalk, leavesTheSourcesOfASourceNodeWithoutAValue) {
-  Json noValue = {{"FULL_PATH", "/source"}, {"RANGE", {{{"VALS", {"New"}}}}}};
-  const Reading reading = walked(
-      rootOf({sourceNode(Json::array(), {{{"VALS", {"New"}}}}),
-              sourceNode("Camera", {{{"VALS", {"New"}}}}), std::move(noValue)}),
-      {"Old"});
-  EXPECT_EQ(reading.sources, Sources{"Old"});
-  EXPECT_EQ(reading.values, Values{});
-}
-
-TEST(NamespaceWalk, takesSourcesFromNoPathButExactlySource) {
-  Json lookalikes = rootOf({});
-  for (const char* path : {"/Source", "/source/1", "/sources", "source"}) {
-    Json range = Json::array({{{"VALS", {"New"}}}});
-    Json lookalike = node(path, {"x"});
-    lookalike["RANGE"] = range;
-    lookalikes["CONTENTS"][path] = std::move(lookalike);
-  }
-  EXPECT_EQ(walked(lookalikes).sources, Sources{});
-  EXPECT_EQ(walked(lookalikes, {"Old"}).sources, Sources{"Old"});
-}
-
-TEST(NamespaceWalk, findsNothingInARootThatIsNotAnObject) {
-  for (const Json& root :
-       {Json::array({node("/x", {1})}), Json("text"), Json(nullptr)}) {
-    const Reading reading = walked(root, {"Old"});
-    EXPECT_EQ(reading.values, Values{});
-    EXPECT_EQ(reading.sources, Sources{"Old"});
+TEST(NamespaceWalk, takesTheFirstValuesAndTheSourcesOfSource) {
+  const std::vector<std::pair<const char*, const char*>> cases = {
+      // Every depth, the root too; a member of CONTENTS that is no object
+      // is skipped.
+      {R"({"FULL_PATH": "/", "VALUE": ["root"], "CONTENTS": {"a": "text",
+           "b": {"FULL_PATH": "/size", "VALUE": [1920, 1080], "CONTENTS": {
+             "c": {"FULL_PATH": "/size/none", "VALUE": [null]}}}}})",
+       R"({"values": {"/": "root", "/size": 1920, "/size/none": null},
+           "sources": ["Old"]})"},
+      // No value without a VALUE array that has an element.
+      {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": []},
+                        "b": {"FULL_PATH": "/b", "VALUE": "idle"}}})",
+       R"({"values": {}, "sources": ["Old"]})"},
+      {R"([{"FULL_PATH": "/a", "VALUE": [1]}])",
+       R"({"values": {}, "sources": ["Old"]})"},
+      // The titles come from the first RANGE object; when that is malformed
+      // there are none.
+      {R"({"FULL_PATH": "/source", "VALUE": ["Camera"],
+           "RANGE": [{"VALS": ["Camera", "Screen"]}, {"VALS": ["Other"]}]})",
+       R"({"values": {"/source": "Camera"}, "sources": ["Camera", "Screen"]})"},
+      {R"({"FULL_PATH": "/source", "VALUE": [""], "RANGE": [{}]})",
+       R"({"values": {"/source": ""}, "sources": []})"},
+      {R"({"FULL_PATH": "/source", "VALUE": [""],
+           "RANGE": [{"VALS": ["Camera", 3]}]})",
+       R"({"values": {"/source": ""}, "sources": []})"},
+      // No RANGE object, or no value, leaves the titles as they were.
+      {R"({"FULL_PATH": "/source", "VALUE": [""], "RANGE": []})",
+       R"({"values": {"/source": ""}, "sources": ["Old"]})"},
+      {R"({"FULL_PATH": "/source", "VALUE": [], "RANGE": [{"VALS": ["A"]}]})",
+       R"({"values": {}, "sources": ["Old"]})"},
+  };
+  for (const auto& [root, expected] : cases) {
+    EXPECT_EQ(walked(Json::parse(root)), Json::parse(expected)) << root;
   }
 }
 
-// Runs `job` on a thread whose stack is far too small for one call frame a
-// level of a deep tree.
-template <typename Job>
-void runOnSmallStack(Job& job) {
+TEST(NamespaceWalk, walksTenThousandLevelsOnAStackTooSmallToRecurse) {
+  // Built from the leaf up, by moves, so the test never recurses either.
+  Json tree = {{"FULL_PATH", "/deep"}, {"VALUE", {"bottom"}}};
+  for (int level = 0; level < 10'000; ++level) {
+    Json parent = {{"FULL_PATH", "/level"}, {"VALUE", {level}}};
+    parent["CONTENTS"]["child"] = std::move(tree);
+    tree = std::move(parent);
+  }
+  std::pair<const Json&, Json> job{tree, nullptr};
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, 256 * 1024);
   pthread_t thread;
-  const int created = pthread_create(
-      &thread, &attributes,
-      [](void* context) -> void* {
-        (*static_cast<Job*>(context))();
-        return nullptr;
-      },
-      &job);
-  pthread_attr_destroy(&attributes);
-  ASSERT_EQ(created, 0);
+  const auto run = [](void* context) -> void* {
+    auto& [root, result] = *static_cast<decltype(job)*>(context);
+    result = walked(root);
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attributes, run, &job), 0);
   pthread_join(thread, nullptr);
-}
+  pthread_attr_destroy(&attributes);
 
-TEST(NamespaceWalk, walksANamespaceTenThousandLevelsDeepWithoutRecursing) {
-  constexpr int kDepth = 10'000;
-  // Built from the leaf up, by moves, so that the test itself never
-  // recurses over the depth either.
-  Json tree = node("/deep", {"bottom"});
-  for (int level = 0; level < kDepth; ++level) {
-    Json parent = node("/level", {level});
-    parent["CONTENTS"]["child"] = std::move(tree);
-    tree = std::move(parent);
-  }
-
-  Reading reading;
-  auto job = [&] { walk(tree, reading); };
-  runOnSmallStack(job);
-
-  EXPECT_EQ(reading.values, (Values{{"/deep", "bottom"}, {"/level", 0}}));
+  EXPECT_EQ(job.second, Json::parse(R"({"values": {"/deep": "bottom",
+      "/level": 0}, "sources": ["Old"]})"));
 }
 
 }  // namespace
+}  // namespace zindle::link

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <regex>
 #include <stdexcept>
+#include <thread>
 
 #include <lo/lo.h>
 
@@ -127,80 +128,14 @@ bool Simulator::waitFor(
   return condition(*this);
 }
 
-FakeHttpServer::FakeHttpServer(Respond respond, int port)
-    : respond_(std::move(respond)) {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  int yes = 1;
-  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  auto address = loopback(port);
-  if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) !=
-          0 ||
-      listen(listener_, 64) != 0) {
-    close(listener_);
-    listener_ = -1;
-    return;
-  }
-  port_ = boundPort(listener_);
-  thread_ = std::thread([this] { serve(); });
-}
-
-FakeHttpServer::~FakeHttpServer() {
-  stopping_ = true;
-  if (listener_ >= 0) shutdown(listener_, SHUT_RDWR);
-  if (thread_.joinable()) thread_.join();
-  if (listener_ >= 0) close(listener_);
-  for (int fd : held_) close(fd);
-}
-
-void FakeHttpServer::serve() {
-  while (!stopping_) {
-    pollfd ready{listener_, POLLIN, 0};
-    if (poll(&ready, 1, 50) <= 0) continue;
-    int fd = accept(listener_, nullptr, nullptr);
-    if (fd < 0) continue;
-    // Requests are read until the blank line; the server sends no body.
-    std::string request;
-    char chunk[4096];
-    while (request.find("\r\n\r\n") == std::string::npos) {
-      pollfd in{fd, POLLIN, 0};
-      if (poll(&in, 1, 1000) <= 0) break;
-      ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-      if (n <= 0) break;
-      request.append(chunk, static_cast<std::size_t>(n));
-    }
-    ++requests_;
-    auto pathStart = request.find(' ');
-    auto pathEnd = request.find(' ', pathStart + 1);
-    std::string path =
-        pathStart == std::string::npos
-            ? "/"
-            : request.substr(pathStart + 1, pathEnd - pathStart - 1);
-    Response response = respond_(path);
-    if (response.hang) {
-      held_.push_back(fd);
-      continue;
-    }
-    std::string text =
-        "HTTP/1.1 " + std::to_string(response.status) +
-        " X\r\nContent-Type: application/json\r\nContent-Length: " +
-        std::to_string(response.body.size()) + "\r\nConnection: close\r\n\r\n" +
-        response.body;
-    send(fd, text.data(), text.size(), MSG_NOSIGNAL);
-    close(fd);
-  }
-}
-
-FakeHttpServer::Respond FakeHttpServer::app(std::string name, Json oscPort,
-                                            Json tree) {
-  return [name, oscPort, tree](const std::string& path) {
-    if (path == "/?HOST_INFO") {
-      Json info{{"NAME", name},
-                {"OSC_PORT", oscPort},
-                {"OSC_IP", "127.0.0.1"},
-                {"OSC_TRANSPORT", "UDP"}};
-      return Response{200, info.dump()};
-    }
-    return Response{200, tree.dump()};
+LoopbackHttp::Script fakeApp(std::string name, Json oscPort, Json tree) {
+  return [name, oscPort, tree](const std::string& target) {
+    if (target != "/?HOST_INFO") return HttpReply::json(200, tree.dump());
+    const Json info{{"NAME", name},
+                    {"OSC_PORT", oscPort},
+                    {"OSC_IP", "127.0.0.1"},
+                    {"OSC_TRANSPORT", "UDP"}};
+    return HttpReply::json(200, info.dump());
   };
 }
 

@@ -1,20 +1,19 @@
 #pragma once
-// The apps a test runs the server against: the simulator, a scripted fake
-// OSCQuery server, and a UDP socket that keeps the datagrams it receives.
+// The apps a test runs the server against: the simulator, a fake app on
+// LoopbackHttp, and a UDP socket that keeps the datagrams it receives.
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "support/child_process.hpp"
+#include "support/loopback_http.hpp"
 #include "support/test_paths.hpp"
 
 namespace zindle::testing {
@@ -52,37 +51,9 @@ class Simulator {
   int oscPort_ = 0;
 };
 
-// A loopback HTTP server that answers every request with what `respond`
-// returns for its path (status and body), or holds it unanswered.
-class FakeHttpServer {
- public:
-  struct Response {
-    int status = 200;
-    std::string body;
-    bool hang = false;  // accept and never answer
-  };
-  using Respond = std::function<Response(const std::string& path)>;
-
-  explicit FakeHttpServer(Respond respond, int port = 0);
-  ~FakeHttpServer();
-  int port() const { return port_; }
-  bool listening() const { return listener_ >= 0; }
-  int requests() const { return requests_; }
-
-  // A fake app: HOST_INFO announcing `name` and `oscPort`, and `tree` at "/".
-  static Respond app(std::string name, Json oscPort, Json tree);
-
- private:
-  void serve();
-
-  Respond respond_;
-  int listener_ = -1;
-  int port_ = 0;
-  std::atomic<bool> stopping_{false};
-  std::atomic<int> requests_{0};
-  std::thread thread_;
-  std::vector<int> held_;  // connections left unanswered on purpose
-};
+// A fake app for LoopbackHttp: HOST_INFO announcing `name` and `oscPort`,
+// and `tree` for any other target.
+LoopbackHttp::Script fakeApp(std::string name, Json oscPort, Json tree);
 
 // A UDP socket on 127.0.0.1 that collects the datagrams sent to it.
 class DatagramCollector {
