@@ -2,7 +2,9 @@
 #   make demo    the server driving the simulator through a whole session
 #   make test    every test: a gcc build, then a clang ASan+UBSan build
 #   make bench   the benchmark table (Release build)
+#   make fuzz    each fuzz target for FUZZ_SECONDS (default 600) under ASan+UBSan
 #   make install PREFIX=/usr/local
+#   make package the Debian package of both programs
 
 PREFIX ?= /usr/local
 JOBS ?= 2
@@ -11,7 +13,7 @@ CMAKE_FLAGS ?=
 BUILD := build
 configure = cmake -S . -B $(BUILD)/$(1) -G Ninja -Wno-dev $(2) $(CMAKE_FLAGS) >/dev/null
 
-.PHONY: setup debug asan release test test-debug test-asan demo bench install format-check clean
+.PHONY: setup debug asan release test test-debug test-asan demo bench fuzz install package format-check clean
 
 setup:
 	@scripts/setup.sh
@@ -52,5 +54,20 @@ bench: setup
 install: release
 	@cmake --install $(BUILD)/release --prefix $(PREFIX)
 
+package: release
+	@cd $(BUILD)/release && cpack >/dev/null && ls $(CURDIR)/$(BUILD)/release/*.deb
+
 clean:
 	rm -rf $(BUILD)
+
+FUZZ_SECONDS ?= 600
+fuzz: asan
+	@for target in request namespace osc; do \
+	  echo "== $$target, $(FUZZ_SECONDS) s"; \
+	  log=$(BUILD)/asan/tests/fuzz/$$target.log; \
+	  $(BUILD)/asan/tests/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	    -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
+	    $(BUILD)/asan/tests/fuzz/corpus/$$target tests/fuzz/corpus/$$target \
+	    >$$log 2>&1 || { tail -40 $$log; exit 1; }; \
+	  grep -E '^stat::(number_of_executed_units|peak_rss_mb)' $$log; \
+	done
