@@ -1,6 +1,7 @@
 # One-command entry points. Each target installs what it needs first.
 #   make demo    the server driving the simulator through a whole session
 #   make test    every test: a gcc build, then a clang ASan+UBSan build
+#                (and a Release build with warnings as errors)
 #   make bench   the benchmark table (Release build)
 #   make fuzz    each fuzz target for FUZZ_SECONDS (default 600) under ASan+UBSan
 #   make install PREFIX=/usr/local
@@ -37,7 +38,7 @@ test-asan: asan
 	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(BUILD)/asan --output-on-failure -j$(JOBS)
 
-test: format-check test-debug test-asan
+test: format-check release test-debug test-asan
 	@echo "All tests passed in both builds."
 
 format-check: setup

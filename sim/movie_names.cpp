@@ -22,7 +22,10 @@ std::string MovieNamer::reserve(const std::string& folder, std::string stem) {
   const std::filesystem::path base(folder);
   for (int number = 1;; ++number) {
     auto file = stem;
-    if (number > 1) file += " " + std::to_string(number);
+    if (number > 1) {
+      file += ' ';
+      file += std::to_string(number);
+    }
     file += kMovieExtension;
     const auto path = (base / file).string();
     std::error_code ignored;  // a path that cannot be examined counts as free
