@@ -109,7 +109,11 @@ try {
   await tool("recorder_stop");
   await tool("recorder_stop");
   console.log(full ? "" : dim("Run with --full to see every answer in full."));
-} finally {
   mcp.child.stdin.end();
   await once(mcp.child, "exit");
+} catch (error) {
+  console.error(`demo failed: ${error.message}`);
+  process.exitCode = 1;
 }
+// The simulator would keep running: the exit handler stops it.
+process.exit();
