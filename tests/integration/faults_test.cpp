@@ -21,14 +21,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-std::string unreachableText(int first) {
-  return "ZindleRecorder is not running, or its OSCQuery server is not on "
-         "ports " +
-         std::to_string(first) + "\u2013" + std::to_string(first + 15) +
-         ". Launch the app and retry (set ZINDLE_OSCQUERY_PORT if it uses "
-         "another port).";
-}
-
 const std::string kHostInfo = R"({"NAME":"ZindleRecorder","OSC_PORT":9000})";
 
 TEST(Faults, anAppKilledDuringAStopEndsItPromptly) {

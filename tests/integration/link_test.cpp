@@ -18,14 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string unreachableText(int first) {
-  return "ZindleRecorder is not running, or its OSCQuery server is not on "
-         "ports " +
-         std::to_string(first) + "\u2013" + std::to_string(first + 15) +
-         ". Launch the app and retry (set ZINDLE_OSCQUERY_PORT if it uses "
-         "another port).";
-}
-
 Json minimalTree(const std::string& state) {
   return {{"FULL_PATH", "/"},
           {"CONTENTS",

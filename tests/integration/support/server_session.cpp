@@ -16,6 +16,14 @@ std::vector<EnvChange> withPort(std::optional<int> port,
 
 }  // namespace
 
+std::string unreachableText(int first) {
+  return "ZindleRecorder is not running, or its OSCQuery server is not on "
+         "ports " +
+         std::to_string(first) + "\u2013" + std::to_string(first + 15) +
+         ". Launch the app and retry (set ZINDLE_OSCQUERY_PORT if it uses "
+         "another port).";
+}
+
 ServerSession::ServerSession(std::optional<int> port,
                              std::vector<EnvChange> env)
     : process_({kServerPath}, withPort(port, std::move(env))) {}

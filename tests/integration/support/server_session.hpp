@@ -13,6 +13,9 @@ namespace zindle::testing {
 
 using Json = nlohmann::json;
 
+// The server's answer when the app is not on the sixteen ports from `first`.
+std::string unreachableText(int first);
+
 class ServerSession {
  public:
   // Starts the server with ZINDLE_OSCQUERY_PORT set to `port` (or unset).
