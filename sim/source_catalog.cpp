@@ -13,10 +13,10 @@ namespace {
 constexpr int kLargestSide = 16384;
 
 // Splits off the last ':'-separated field of `rest`; throws when none is left.
-std::string_view takeLastField(std::string_view& rest, std::string_view spec) {
+std::string_view takeLastField(std::string_view& rest, std::string_view given) {
   const auto colon = rest.rfind(':');
   if (colon == std::string_view::npos) {
-    throw std::invalid_argument("source \"" + std::string(spec) +
+    throw std::invalid_argument("source \"" + std::string(given) +
                                 "\" is not Title:kind:WIDTHxHEIGHT@FPS");
   }
   const auto field = rest.substr(colon + 1);
@@ -41,7 +41,7 @@ bool readNumber(std::string_view text, double& number) {
   return stop == copy.c_str() + copy.size();
 }
 
-void readPicture(std::string_view field, std::string_view spec,
+void readPicture(std::string_view field, std::string_view given,
                  Source& source) {
   const auto times = field.find('x');
   const auto at = field.find('@');
@@ -54,34 +54,34 @@ void readPicture(std::string_view field, std::string_view spec,
       source.width > kLargestSide || source.height > kLargestSide ||
       !std::isfinite(source.fps) || source.fps <= 0) {
     throw std::invalid_argument(
-        "source \"" + std::string(spec) + "\" needs a picture such as " +
+        "source \"" + std::string(given) + "\" needs a picture such as " +
         "1920x1080@30 (sides 1 to 16384, a frame rate above 0)");
   }
 }
 
 }  // namespace
 
-Source parseSource(std::string_view spec) {
+Source parseSource(std::string_view given) {
   Source source;
-  std::string_view rest = spec;
-  auto field = takeLastField(rest, spec);
+  std::string_view rest = given;
+  auto field = takeLastField(rest, given);
   if (field == "sound") {
     source.sound = true;
-    field = takeLastField(rest, spec);
+    field = takeLastField(rest, given);
   }
-  readPicture(field, spec, source);
-  source.kind = std::string(takeLastField(rest, spec));
+  readPicture(field, given, source);
+  source.kind = std::string(takeLastField(rest, given));
   if (source.kind != kSyphon && source.kind != kNdi) {
-    throw std::invalid_argument("source \"" + std::string(spec) +
+    throw std::invalid_argument("source \"" + std::string(given) +
                                 "\" has the kind \"" + source.kind +
                                 "\"; it must be syphon or ndi");
   }
   if (source.sound && !source.isNdi()) {
-    throw std::invalid_argument("source \"" + std::string(spec) +
+    throw std::invalid_argument("source \"" + std::string(given) +
                                 "\": only NDI sources send sound");
   }
   if (rest.empty()) {
-    throw std::invalid_argument("source \"" + std::string(spec) +
+    throw std::invalid_argument("source \"" + std::string(given) +
                                 "\" has no title");
   }
   source.title = std::string(rest);

@@ -27,7 +27,7 @@ struct Source {
 // Reads "Title:kind:WIDTHxHEIGHT@FPS[:sound]". The fields are taken from the
 // right, so a title may itself hold colons. Throws std::invalid_argument
 // with a sentence naming what is wrong.
-Source parseSource(std::string_view spec);
+Source parseSource(std::string_view given);
 
 // The sources offered when none is given: two Syphon servers and an NDI
 // source that sends sound.

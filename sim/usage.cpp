@@ -26,7 +26,7 @@ Options:
   --name TEXT          The name announced in /?HOST_INFO (default
                        ZindleRecorder; the server looks for that one).
   --app-version TEXT   The version at /status/version (default 0.9).
-  --source SPEC        A source that can be chosen, as
+  --source SOURCE      A source that can be chosen, as
                        "Title:kind:WIDTHxHEIGHT@FPS[:sound]", kind syphon or
                        ndi; ":sound" (NDI only) makes it send sound. The
                        title may hold colons. Repeat for more sources.
