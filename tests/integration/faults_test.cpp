@@ -21,6 +21,20 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+// AddressSanitizer keeps freed blocks in quarantine, so the server's peak
+// memory is higher in that build; either bound is well below the body.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kPeakLimitKb = 400 * 1024;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr long kPeakLimitKb = 400 * 1024;
+#else
+constexpr long kPeakLimitKb = 160 * 1024;
+#endif
+#else
+constexpr long kPeakLimitKb = 160 * 1024;
+#endif
+
 const std::string kHostInfo = R"({"NAME":"ZindleRecorder","OSC_PORT":9000})";
 
 TEST(Faults, anAppKilledDuringAStopEndsItPromptly) {
@@ -104,7 +118,7 @@ TEST(Faults, aBodyOfHundredsOfMebibytesIsRefusedInBoundedMemory) {
         // No length announced: only the reader's own cap can stop it.
         return HttpReply{
             .bytes = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n[",
-            .blanks = std::size_t{300} << 20,
+            .blanks = std::size_t{512} << 20,
             .tail = "]",
             .close = true};
       },
@@ -113,7 +127,7 @@ TEST(Faults, aBodyOfHundredsOfMebibytesIsRefusedInBoundedMemory) {
   auto [isError, text] =
       ServerSession::textOf(server.callTool("recorder_status"));
   EXPECT_EQ(text, unreachableText(first));
-  EXPECT_LT(server.process().peakMemoryKb(), 160 * 1024);
+  EXPECT_LT(server.process().peakMemoryKb(), kPeakLimitKb);
 }
 
 TEST(Soak, tenThousandRequestsAmongJunkAreEachAnsweredOnceInOrder) {
