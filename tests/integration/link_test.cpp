@@ -16,8 +16,6 @@
 namespace zindle::testing {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 Json minimalTree(const std::string& state) {
   return {{"FULL_PATH", "/"},
           {"CONTENTS",
@@ -76,10 +74,7 @@ TEST(Discovery, aServerThatNeverAnswersCostsItsTimeOutAndNoMore) {
   LoopbackHttp silent(
       [](const std::string&) { return HttpReply{.hang = true}; }, first);
   ServerSession server(first);
-  auto started = Clock::now();
-  auto [isError, text] =
-      ServerSession::textOf(server.callTool("recorder_status"));
-  auto elapsed = Clock::now() - started;
+  auto [isError, text, elapsed] = server.timedCall("recorder_status");
   EXPECT_EQ(text, unreachableText(first));
   // One half-second time-out for the one port that listens; a generous
   // bound, as the machine may be busy.

@@ -54,6 +54,12 @@ Json ServerSession::callTool(const std::string& name, Json arguments,
   return (*response)["result"];
 }
 
+ServerSession::TimedText ServerSession::timedCall(const std::string& name) {
+  const auto started = std::chrono::steady_clock::now();
+  auto [isError, text] = textOf(callTool(name));
+  return {isError, std::move(text), std::chrono::steady_clock::now() - started};
+}
+
 std::pair<bool, std::string> ServerSession::textOf(const Json& result) {
   if (!result.is_object()) return {true, "<no result>"};
   return {result.value("isError", true),

@@ -1,6 +1,7 @@
 #pragma once
 // The real server binary over pipes, spoken to one JSON-RPC line at a time.
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,13 @@ class ServerSession {
   // The "result" of a tools/call.
   Json callTool(const std::string& name, Json arguments = Json::object(),
                 Milliseconds timeout = Milliseconds(40000));
+  // A tool call with no arguments, timed from request to answer.
+  struct TimedText {
+    bool isError;
+    std::string text;
+    std::chrono::steady_clock::duration elapsed;
+  };
+  TimedText timedCall(const std::string& name);
   // The text of a tool result, and whether it was an error.
   static std::pair<bool, std::string> textOf(const Json& result);
 
