@@ -9,6 +9,7 @@
 #include <string>
 
 #include "link/http_reader.hpp"
+#include "link/whole_numbers.hpp"
 
 namespace zindle::link {
 namespace {
@@ -50,7 +51,7 @@ std::optional<std::int64_t> oscPortOf(const Json& hostInfo) {
   // out of range. The range check guards the cast, undefined for 1e300.
   const double value = found->get<double>();
   if (!(value >= kLowestPort && value <= kHighestPort) ||
-      std::trunc(value) != value) {
+      wholePart(value) != value) {
     return std::nullopt;
   }
   return static_cast<std::int64_t>(value);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "link/recorder_error.hpp"
+#include "link/whole_numbers.hpp"
 #include "operations/text_rules.hpp"
 
 namespace zindle::operations {
@@ -72,7 +73,7 @@ float nearestFloat(double number) {
 std::int32_t limitedWhole(double number) {
   if (std::isnan(number)) return 0;
   return static_cast<std::int32_t>(
-      std::round(std::clamp(number, -kWholeLimit, kWholeLimit)));
+      link::roundedHalfAway(std::clamp(number, -kWholeLimit, kWholeLimit)));
 }
 
 Matches equivalentTo(std::string expected) {
@@ -146,7 +147,7 @@ PendingSetting realNumber(std::string_view key, const Json& given) {
 PendingSetting wholeNumber(std::string_view key, const Json& given) {
   const double number = requireNumber(key, given);
   return {addressOf(key), limitedWhole(number),
-          [expected = std::round(number)](const Json* value) {
+          [expected = link::roundedHalfAway(number)](const Json* value) {
             return numberOf(value).value_or(kMissingNumber) == expected;
           }};
 }
@@ -157,7 +158,7 @@ PendingSetting onOff(std::string_view key, const Json& given) {
   return {addressOf(key), std::int32_t{on ? 1 : 0},
           [expected = on ? 1.0 : 0.0](const Json* value) {
             const std::optional<double> readBack = numberOf(value);
-            return readBack && std::trunc(*readBack) == expected;
+            return readBack && link::wholePart(*readBack) == expected;
           }};
 }
 
