@@ -1,10 +1,12 @@
 #include "server/version.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include <string>
 
 #ifdef __APPLE__
 #include <CoreFoundation/CoreFoundation.h>
@@ -19,7 +21,9 @@ constexpr std::string_view kDevelopmentVersion = "dev";
 constexpr std::string_view kVersionKey =
     "<key>CFBundleShortVersionString</key>";
 // An Info.plist is a few kilobytes; anything far larger is not one.
-constexpr std::uintmax_t kMaxPlistBytes = 1u << 20;
+constexpr std::size_t kMaxPlistBytes = 1u << 20;
+// Far beyond any path the system hands out for a program.
+constexpr std::size_t kMaxPathBytes = 1u << 16;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -125,16 +129,56 @@ std::optional<std::string> findVersion(std::string_view plist) {
   return decodeText(rest.substr(0, close));
 }
 
-std::optional<std::string> readSmallFile(const std::filesystem::path& path) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error || size > kMaxPlistBytes) return std::nullopt;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::string contents((std::istreambuf_iterator<char>(file)),
-                       std::istreambuf_iterator<char>());
-  if (file.bad()) return std::nullopt;
+// Plain system calls rather than streams and std::filesystem: those bring
+// the whole locale machinery into a program that starts once per session.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// The contents of the regular file at `path` when it holds at most
+// kMaxPlistBytes.
+std::optional<std::string> readSmallFile(const std::string& path) {
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat status {};
+  if (file.get() < 0 || ::fstat(file.get(), &status) != 0 ||
+      !S_ISREG(status.st_mode) ||
+      static_cast<std::uintmax_t>(status.st_size) > kMaxPlistBytes) {
+    return std::nullopt;
+  }
+  std::string contents(static_cast<std::size_t>(status.st_size), '\0');
+  std::size_t filled = 0;
+  while (filled < contents.size()) {
+    const ssize_t count =
+        ::read(file.get(), contents.data() + filled, contents.size() - filled);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return std::nullopt;
+    if (count == 0) break;  // the file shrank while we read it
+    filled += static_cast<std::size_t>(count);
+  }
+  contents.resize(filled);
   return contents;
+}
+
+// What comes after the last slash of `path`, and what comes before it.
+std::string_view lastName(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view parentOf(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string_view()
+                                         : path.substr(0, slash);
 }
 
 #ifdef __APPLE__
@@ -162,11 +206,19 @@ std::optional<std::string> mainBundleVersion() {
 }
 #else
 std::optional<std::string> mainBundleVersion() {
-  std::error_code error;
-  const std::filesystem::path executable =
-      std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return std::nullopt;
-  return bundleVersion(executable.string());
+  std::string executable(256, '\0');
+  for (;;) {
+    const ssize_t count =
+        ::readlink("/proc/self/exe", executable.data(), executable.size());
+    if (count < 0) return std::nullopt;
+    // A result that fills the buffer may have been cut short.
+    if (static_cast<std::size_t>(count) < executable.size()) {
+      executable.resize(static_cast<std::size_t>(count));
+      return bundleVersion(executable);
+    }
+    if (executable.size() >= kMaxPathBytes) return std::nullopt;
+    executable.resize(executable.size() * 2);
+  }
 }
 #endif
 
@@ -177,19 +229,17 @@ std::string serverVersion() {
 }
 
 std::optional<std::string> bundleVersion(std::string_view executablePath) {
-  const std::filesystem::path executable(executablePath);
-  const std::filesystem::path macOS = executable.parent_path();
-  const std::filesystem::path contents = macOS.parent_path();
-  const std::filesystem::path bundle = contents.parent_path();
-  const std::string bundleName = bundle.filename().string();
+  const std::string_view macOS = parentOf(executablePath);
+  const std::string_view contents = parentOf(macOS);
+  const std::string_view bundleName = lastName(parentOf(contents));
   // "<Name>.app/Contents/MacOS/<executable>", with a name before ".app".
-  if (!executable.has_filename() || macOS.filename() != "MacOS" ||
-      contents.filename() != "Contents" || bundleName.size() <= 4 ||
+  if (lastName(executablePath).empty() || lastName(macOS) != "MacOS" ||
+      lastName(contents) != "Contents" || bundleName.size() <= 4 ||
       !bundleName.ends_with(".app")) {
     return std::nullopt;
   }
   const std::optional<std::string> plist =
-      readSmallFile(contents / "Info.plist");
+      readSmallFile(std::string(contents) + "/Info.plist");
   if (!plist) return std::nullopt;
   return findVersion(*plist);
 }
