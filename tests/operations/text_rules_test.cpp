@@ -21,6 +21,12 @@ std::string apply(const std::string& rule, const std::string& text,
   return containsIgnoringCase(text, other) ? "yes" : "no";
 }
 
+std::string repeated(const std::string& text, int times) {
+  std::string result;
+  for (int i = 0; i < times; ++i) result += text;
+  return result;
+}
+
 TEST(TextRules, followUnicodeAndTheHomeFolders) {
   const passwd* root = getpwnam("root");
   ASSERT_NE(root, nullptr);
@@ -31,7 +37,11 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
   const std::vector<std::array<std::string, 4>> cases = {
       {"lowercased", "\u00c9CRAN", "", "\u00e9cran"},
       {"lowercased", "\u0130", "", "i\u0307"},  // the root locale's mapping
+      {"lowercased", "A\xff", "", "a\ufffd"},
+      // Grows past the first guess of the result's size.
+      {"lowercased", repeated("\u0130", 40), "", repeated("i\u0307", 40)},
       {"equivalent", "\u00e9", "e\u0301", "yes"},
+      {"equivalent", "\u00e9", "e", "no"},
       {"contains", "caf\u00e9", "cafe", "no"},
       {"contains", "\u00e9", "\u00c9", "yes"},
       {"contains", "e\u0301", "\u00e9", "yes"},
