@@ -22,27 +22,27 @@ LineReader::LineReader(ReadSome readSome, std::size_t maxLine)
 
 std::optional<LineReader::Line> LineReader::next() {
   for (;;) {
-    const char* base = buffer_.data();
-    const void* lf =
-        std::memchr(base + scanned_, '\n', buffer_.size() - scanned_);
+    const char* base = buffer_.get();
+    const void* lf = scanned_ < size_
+                         ? std::memchr(base + scanned_, '\n', size_ - scanned_)
+                         : nullptr;
     if (lf != nullptr) {
       return take(
           static_cast<std::size_t>(static_cast<const char*>(lf) - base));
     }
-    scanned_ = buffer_.size();
+    scanned_ = size_;
     if (!skipping_ && scanned_ - start_ > maxLine_) skipping_ = true;
     if (skipping_) {
       // Nothing of an overlong line is kept: only its end is waited for.
-      buffer_.clear();
-      start_ = scanned_ = 0;
+      size_ = start_ = scanned_ = 0;
     }
     if (ended_) {
       if (skipping_) {
         skipping_ = false;
         return Line{{}, true};
       }
-      if (start_ == buffer_.size()) return std::nullopt;
-      return take(buffer_.size());
+      if (start_ == size_) return std::nullopt;
+      return take(size_);
     }
     fill();
   }
@@ -54,39 +54,39 @@ LineReader::Line LineReader::take(std::size_t end) {
     skipping_ = false;
     line.tooLong = true;
   } else {
-    line.text = std::string_view(buffer_).substr(start_, end - start_);
+    line.text = std::string_view(buffer_.get() + start_, end - start_);
   }
   // At the end of input there is no LF to step over; the bound keeps
   // start_ within the buffer.
-  start_ = scanned_ = std::min(end + 1, buffer_.size());
+  start_ = scanned_ = std::min(end + 1, size_);
   return line;
+}
+
+void LineReader::reallocate(std::size_t capacity) {
+  auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+  if (size_ > 0) std::memcpy(larger.get(), buffer_.get(), size_);
+  buffer_ = std::move(larger);
+  capacity_ = capacity;
 }
 
 void LineReader::fill() {
   // The pending part of a line moves to the front, so the buffer never
   // holds more than one line and one chunk.
   if (start_ > 0) {
-    buffer_.erase(0, start_);
+    std::memmove(buffer_.get(), buffer_.get() + start_, size_ - start_);
+    size_ -= start_;
     scanned_ -= start_;
     start_ = 0;
   }
-  // Memory taken by one long line goes back once that line has passed.
-  if (buffer_.capacity() > 4 * kReadChunkBytes &&
-      buffer_.size() < kReadChunkBytes) {
-    buffer_.shrink_to_fit();
+  if (capacity_ - size_ < kReadChunkBytes) {
+    reallocate(std::max(size_ + kReadChunkBytes, 2 * capacity_));
+  } else if (capacity_ > 4 * kReadChunkBytes && size_ < kReadChunkBytes) {
+    // Memory taken by one long line goes back once that line has passed.
+    reallocate(size_ + kReadChunkBytes);
   }
-  const std::size_t kept = buffer_.size();
-  buffer_.resize(kept + kReadChunkBytes);
-  std::size_t count = 0;
-  try {
-    count = readSome_(buffer_.data() + kept, kReadChunkBytes);
-  } catch (...) {
-    // Leaves the reader as it was, so no unread bytes appear in a line.
-    buffer_.resize(kept);
-    throw;
-  }
+  std::size_t count = readSome_(buffer_.get() + size_, kReadChunkBytes);
   if (count > kReadChunkBytes) count = kReadChunkBytes;
-  buffer_.resize(kept + count);
+  size_ += count;
   if (count == 0) ended_ = true;
 }
 

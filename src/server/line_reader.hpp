@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace zindle::server {
@@ -48,10 +48,17 @@ class LineReader {
   Line take(std::size_t end);
   // Reads the next chunk after the pending bytes; sets ended_ at the end.
   void fill();
+  // Makes room for `capacity` bytes, keeping the `size_` bytes held.
+  void reallocate(std::size_t capacity);
 
   ReadSome readSome_;
   std::size_t maxLine_;
-  std::string buffer_;       // bytes read and not yet handed out
+  // Bytes read and not yet handed out are buffer_[0, size_). The rest of
+  // the capacity is never cleared: read() fills what it uses, so the pages
+  // of a chunk that small lines never reach are never touched.
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
   std::size_t start_ = 0;    // where the next line begins in buffer_
   std::size_t scanned_ = 0;  // buffer_ before this holds no LF after start_
   bool skipping_ = false;    // the line in progress is too long: drop it
