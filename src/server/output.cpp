@@ -21,11 +21,4 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-bool send(const Json& message, const Writer& writer) {
-  std::optional<std::string> line = compactJson(message);
-  if (!line) return true;
-  line->push_back('\n');
-  return writer(*line);
-}
-
 }  // namespace zindle::server

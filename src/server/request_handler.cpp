@@ -41,7 +41,11 @@ const Json* member(const Json& object, std::string_view key,
   return &*found;
 }
 
-Json initializeResult(const Json& params, const ToolCaller&) {
+// Each method's result comes as compact JSON text, or nothing when it cannot
+// be written as JSON (then the request goes unanswered).
+using ResultText = std::optional<std::string>;
+
+ResultText initializeResult(const Json& params, const ToolCaller&) {
   const Json* asked = member(params, "protocolVersion", &Json::is_string);
   // Every version is taken: the server answers each the same way.
   Json result = {
@@ -49,7 +53,7 @@ Json initializeResult(const Json& params, const ToolCaller&) {
       {"capabilities", {{"tools", Json::object()}}},
       {"serverInfo", {{"name", kServerName}, {"version", serverVersion()}}},
       {"instructions", kInstructions}};
-  return result;
+  return compactJson(result);
 }
 
 Json errorResult(std::string text) {
@@ -60,7 +64,7 @@ Json errorResult(std::string text) {
   return {{"content", Json::array({std::move(content)})}, {"isError", true}};
 }
 
-Json toolResult(const Json& params, const ToolCaller& callTool) {
+Json toolOutcome(const Json& params, const ToolCaller& callTool) {
   const Json* name = member(params, "name", &Json::is_string);
   const Json* arguments = member(params, "arguments", &Json::is_object);
   try {
@@ -77,19 +81,24 @@ Json toolResult(const Json& params, const ToolCaller& callTool) {
   }
 }
 
-Json pingResult(const Json&, const ToolCaller&) { return Json::object(); }
+ResultText toolResult(const Json& params, const ToolCaller& callTool) {
+  return compactJson(toolOutcome(params, callTool));
+}
 
-Json toolsListResult(const Json&, const ToolCaller&) {
-  // No paging: every tool comes at once, whatever "params" holds.
-  Json result = Json::object();
-  result["tools"] = tools();
-  return result;
+ResultText pingResult(const Json&, const ToolCaller&) { return "{}"; }
+
+ResultText toolsListResult(const Json&, const ToolCaller&) {
+  // No paging: every tool comes at once, whatever "params" holds. The
+  // catalogue never changes, so its text is written once.
+  static const std::string text =
+      compactJson(Json{{"tools", tools()}}).value_or("{\"tools\":[]}");
+  return text;
 }
 
 // The methods served; every other name gets the one JSON-RPC error.
 struct Method {
   std::string_view name;
-  Json (*answer)(const Json& params, const ToolCaller& callTool);
+  ResultText (*answer)(const Json& params, const ToolCaller& callTool);
 };
 
 constexpr Method kMethods[] = {
@@ -99,28 +108,36 @@ constexpr Method kMethods[] = {
     {"tools/call", toolResult},
 };
 
-Json response(Json id, std::string_view method, const Json& params,
-              const ToolCaller& callTool) {
-  Json message = Json::object();
-  message["jsonrpc"] = "2.0";
-  message["id"] = std::move(id);
+// The members of a response come in the order of their names, as in every
+// other object the server writes.
+std::optional<std::string> response(const Json& id, std::string_view method,
+                                    const Json& params,
+                                    const ToolCaller& callTool) {
+  // The id was parsed from the request, so it can always be written.
+  const std::string idText = compactJson(id).value_or("null");
   for (const Method& served : kMethods) {
-    if (served.name == method) {
-      message["result"] = served.answer(params, callTool);
-      return message;
-    }
+    if (served.name != method) continue;
+    const ResultText result = served.answer(params, callTool);
+    if (!result) return std::nullopt;
+    std::string line;
+    line.reserve(idText.size() + result->size() + 40);
+    line.append("{\"id\":").append(idText);
+    line.append(",\"jsonrpc\":\"2.0\",\"result\":").append(*result);
+    line.append("}\n");
+    return line;
   }
-  Json error = Json::object();
-  error["code"] = kMethodNotFound;
-  error["message"] = "method not found: " + std::string(method);
-  message["error"] = std::move(error);
-  return message;
+  const Json error = {{"code", kMethodNotFound},
+                      {"message", "method not found: " + std::string(method)}};
+  const ResultText errorText = compactJson(error);
+  if (!errorText) return std::nullopt;
+  return "{\"error\":" + *errorText + ",\"id\":" + idText +
+         ",\"jsonrpc\":\"2.0\"}\n";
 }
 
 }  // namespace
 
-std::optional<Json> handleLine(std::string_view line,
-                               const ToolCaller& callTool) {
+std::optional<std::string> handleLine(std::string_view line,
+                                      const ToolCaller& callTool) {
   if (line.empty()) return std::nullopt;
   std::optional<Json> request = parseJson(line);
   // A batch (an array) is dropped whole, like anything else not an object.
@@ -131,8 +148,7 @@ std::optional<Json> handleLine(std::string_view line,
   const auto id = request->find("id");
   if (id == request->end()) return std::nullopt;
   const Json* params = member(*request, "params", &Json::is_object);
-  // The request is dropped after this, so its id moves into the answer.
-  return response(std::move(*id), method->get_ref<const std::string&>(),
+  return response(*id, method->get_ref<const std::string&>(),
                   params ? *params : emptyObject(), callTool);
 }
 
@@ -153,8 +169,9 @@ void serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
     // An overlong line is dropped as an unparsable one is.
     if (line->tooLong) continue;
     try {
-      const std::optional<Json> answer = handleLine(line->text, callTool);
-      if (answer && !send(*answer, writer)) return;
+      const std::optional<std::string> answer =
+          handleLine(line->text, callTool);
+      if (answer && !writer(*answer)) return;
     } catch (...) {
       // Only running out of memory gets here: the request that caused it is
       // dropped, as a line that is no request is, and the loop goes on.

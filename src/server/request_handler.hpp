@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "link/json_text.hpp"
@@ -14,13 +15,14 @@ namespace zindle::server {
 using ToolCaller =
     std::function<Json(std::string_view name, const Json& arguments)>;
 
-// The response to `line`, or nothing when the line is not a request: empty,
-// not JSON (invalid UTF-8 and nesting past kMaxJsonDepth included), not an
-// object, without a string "method", or without "id". A tools/call always
-// gets a "result": whatever `callTool` throws becomes a tool result with
-// "isError" true. Throws nothing but std::bad_alloc.
-std::optional<Json> handleLine(std::string_view line,
-                               const ToolCaller& callTool);
+// The response to `line` as one line of compact JSON, LF included, or
+// nothing when the line is not a request: empty, not JSON (invalid UTF-8 and
+// nesting past kMaxJsonDepth included), not an object, without a string
+// "method", or without "id". A tools/call always gets a "result": whatever
+// `callTool` throws becomes a tool result with "isError" true. Throws nothing
+// but std::bad_alloc.
+std::optional<std::string> handleLine(std::string_view line,
+                                      const ToolCaller& callTool);
 
 // Reads lines from `readSome` and answers each request through `writer`,
 // one at a time, each answer written before the next line is read, until

@@ -1,29 +1,21 @@
-#include "server/output.hpp"
+#include "link/json_text.hpp"
 
-#include <string>
-#include <vector>
+#include <optional>
 
 #include <gtest/gtest.h>
 
-namespace zindle::server {
+namespace zindle {
 namespace {
 
-// Messages go out through send(); a tool's status text is written by json().
-TEST(Output, writesOneCompactLineOrAnIndentedTextWithKeysSortedAtEveryDepth) {
-  std::vector<std::string> writes;
-  const Writer writer = [&](std::string_view bytes) {
-    writes.emplace_back(bytes);
-    return true;
-  };
-  EXPECT_TRUE(send({{"z", {{"b", false}, {"a", "/M\u00e9 \u2026"}}},
-                    {"id", 1},
-                    {"text", "two\nlines"}},
-                   writer));
-  // Dropped, and counted as written so that the session goes on.
-  EXPECT_TRUE(send({{"text", "bad \xff byte"}}, writer));
-  EXPECT_EQ(writes, std::vector<std::string>{
-                        "{\"id\":1,\"text\":\"two\\nlines\",\"z\":{\"a\":\"/"
-                        "M\xc3\xa9 \xe2\x80\xa6\",\"b\":false}}\n"});
+// Messages go out as compact JSON; a tool's status text is written by json().
+TEST(Output, writesCompactOrIndentedTextWithKeysSortedAtEveryDepth) {
+  EXPECT_EQ(compactJson({{"z", {{"b", false}, {"a", "/M\u00e9 \u2026"}}},
+                         {"id", 1},
+                         {"text", "two\nlines"}}),
+            "{\"id\":1,\"text\":\"two\\nlines\",\"z\":{\"a\":\"/"
+            "M\xc3\xa9 \xe2\x80\xa6\",\"b\":false}}");
+  // Not JSON: the message that holds it is dropped.
+  EXPECT_EQ(compactJson({{"text", "bad \xff byte"}}), std::nullopt);
   EXPECT_EQ(json({{"b", {{"d", true}, {"c", "/M\u00e9"}}}, {"a", 1}}),
             "{\n  \"a\": 1,\n  \"b\": {\n    \"c\": \"/M\xc3\xa9\",\n"
             "    \"d\": true\n  }\n}");
@@ -33,4 +25,4 @@ TEST(Output, writesOneCompactLineOrAnIndentedTextWithKeysSortedAtEveryDepth) {
 }
 
 }  // namespace
-}  // namespace zindle::server
+}  // namespace zindle

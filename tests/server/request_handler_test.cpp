@@ -1,5 +1,6 @@
 #include "server/request_handler.hpp"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -17,6 +18,14 @@ Json fakeTool(std::string_view name, const Json& arguments) {
   if (name == "int") throw 42;
   if (name == "unwritable") throw std::runtime_error("\xff");
   return {{"name", name}, {"arguments", arguments}};
+}
+
+// The response to `line`, parsed back.
+std::optional<Json> answer(const std::string& line) {
+  const auto text = handleLine(line, fakeTool);
+  if (!text) return std::nullopt;
+  EXPECT_EQ(text->back(), '\n');
+  return parseJson(*text);
 }
 
 // The result of a tool call that failed with `text`.
@@ -42,11 +51,10 @@ TEST(RequestHandler, answersToolCallsWithResultsAndOtherMethodsWithAnError) {
   };
   for (const auto& [params, expected] : kCases)
     EXPECT_EQ(
-        handleLine(R"({"id":1,"method":"tools/call","params":)" + params + "}",
-                   fakeTool),
+        answer(R"({"id":1,"method":"tools/call","params":)" + params + "}"),
         (Json{{"jsonrpc", "2.0"}, {"id", 1}, {"result", expected}}));
   // Any other method gets the one JSON-RPC error there is.
-  EXPECT_EQ(handleLine(R"({"id":1,"method":"resources/list"})", fakeTool),
+  EXPECT_EQ(answer(R"({"id":1,"method":"resources/list"})"),
             (Json{{"jsonrpc", "2.0"},
                   {"id", 1},
                   {"error",
