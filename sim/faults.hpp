@@ -31,6 +31,8 @@ struct Faults {
   double finishSeconds = 0.3;     // how long "finishing" lasts
   std::string failRecording;      // the next recording ends with this failure
   HttpFault httpFault = HttpFault::none;
+
+  bool operator==(const Faults&) const = default;
 };
 
 // Whether `name` may be refused: a setting's key or "source" for the slots.

@@ -40,7 +40,11 @@ constexpr auto kHangCheck = std::chrono::milliseconds(10);
 
 QueryServer::QueryServer(RecorderModel& model, ActivityLog& log,
                          std::string name, int oscPort)
-    : model_(model), log_(log), name_(std::move(name)), oscPort_(oscPort) {}
+    : model_(model),
+      log_(log),
+      name_(std::move(name)),
+      oscPort_(oscPort),
+      hostInfoText_(jsonText(hostInfo(name_, oscPort_))) {}
 
 QueryServer::~QueryServer() { stop(); }
 
@@ -124,10 +128,20 @@ bool QueryServer::holdWhileHanging() {
 void QueryServer::answer(const httplib::Request& request,
                          httplib::Response& response) {
   if (request.has_param(kHostInfo)) {
-    response.set_content(jsonText(hostInfo(name_, oscPort_)), kJson);
+    response.set_content(hostInfoText_, kJson);
     return;
   }
-  const auto tree = namespaceTree(model_.snapshot());
+  Snapshot snapshot = model_.snapshot();
+  if (request.path == "/" && request.params.empty()) {
+    std::lock_guard lock(cacheMutex_);
+    if (cachedSnapshot_ != snapshot) {
+      cachedNamespace_ = jsonText(namespaceTree(snapshot));
+      cachedSnapshot_ = std::move(snapshot);
+    }
+    response.set_content(cachedNamespace_, kJson);
+    return;
+  }
+  const auto tree = namespaceTree(snapshot);
   const auto* node = findNode(tree, request.path);
   if (node == nullptr) {
     response.status = 404;

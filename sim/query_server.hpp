@@ -8,8 +8,11 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+
+#include "sim/snapshot.hpp"
 
 namespace httplib {
 struct Request;
@@ -56,6 +59,14 @@ class QueryServer {
   std::mutex mutex_;
   std::condition_variable released_;
   bool stopping_ = false;
+
+  // The whole namespace's text and the snapshot it was written from: the
+  // server reads it many times a second while it waits, and it mostly has
+  // not changed.
+  std::mutex cacheMutex_;
+  std::optional<Snapshot> cachedSnapshot_;
+  std::string cachedNamespace_;
+  const std::string hostInfoText_;
 };
 
 }  // namespace zindle::sim

@@ -36,6 +36,8 @@ struct Settings {
 
   bool writesSourceMovies() const { return output != "assembled"; }
   bool writesAssembledMovie() const { return output != "separate"; }
+
+  bool operator==(const Settings&) const = default;
 };
 
 struct SettingInfo {

@@ -29,6 +29,8 @@ struct SlotStatus {
   std::int64_t dropped = 0;
   bool sound = false;  // whether the source sends sound
   double soundWritten = 0;
+
+  bool operator==(const SlotStatus&) const = default;
 };
 
 struct Snapshot {
@@ -54,6 +56,8 @@ struct Snapshot {
   double soundLeftOut = 0;
 
   Faults faults;
+
+  bool operator==(const Snapshot&) const = default;
 };
 
 }  // namespace zindle::sim
