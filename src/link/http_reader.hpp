@@ -26,9 +26,10 @@ class HttpReader {
                                   std::chrono::milliseconds timeout) = 0;
 };
 
-// The real reader, on libcurl. It keeps one connection open between its
-// reads, so one reader should serve one tool call; every read still asks
-// the app afresh, nothing is cached. It is not steered by the environment:
+// The real reader, on libcurl. It keeps its connection open between reads,
+// for the reads of one call and of the calls after it; a connection the app
+// has closed meanwhile, or that leads to another port, is replaced by a new
+// one. Every read still asks the app afresh; nothing is cached. It is not steered by the environment:
 // proxy variables are ignored and redirects are not followed. It prints
 // nothing, and libcurl is set up on the first read, not before.
 //

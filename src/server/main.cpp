@@ -33,14 +33,15 @@ int main() {
       server::readPreferredPort(environmentValue(server::kPortVariable));
   link::UdpSender sender;
   link::SteadyClock clock;
+  // One reader for the session: its connection to the app carries the reads
+  // of every call, so a call does not pay for a new one. curl is set up only
+  // once a tool is called.
+  link::CurlReader reader;
+  const link::Services services{reader, sender, clock, preferredPort,
+                                link::kPortsToTry};
 
-  const server::ToolCaller callTool = [&](std::string_view name,
-                                          const Json& arguments) {
-    // A reader per call: it keeps its connection for the reads of this one
-    // call, and curl is set up only once a tool is called.
-    link::CurlReader reader;
-    const link::Services services{reader, sender, clock, preferredPort,
-                                  link::kPortsToTry};
+  const server::ToolCaller callTool = [&services](std::string_view name,
+                                                  const Json& arguments) {
     return server::callTool(services, name, arguments);
   };
   server::serve(
