@@ -26,9 +26,13 @@ bool isPlainPath(std::string_view path) {
 }
 
 struct Body {
-  std::string bytes;
+  std::string& bytes;
   std::size_t limit;
 };
+
+// A body buffer larger than this is given back after its read rather than
+// kept for the next one.
+constexpr std::size_t kKeptBodyCapacity = 1u << 20;
 
 // libcurl's write callback. Taking fewer bytes than offered aborts the
 // transfer, which is how a body past the limit becomes no answer.
@@ -83,6 +87,9 @@ struct CurlReader::Handle {
 
   const CurlLibrary& curl;
   CURL* easy;
+  // Kept from read to read: the namespace arrives at every call, at about
+  // the same size, and a buffer grown anew each time scattered the heap.
+  std::string body;
 };
 
 CurlReader::CurlReader(std::size_t maxBodyBytes)
@@ -115,19 +122,24 @@ std::optional<Json> CurlReader::get(std::int64_t port, std::string_view path,
         "http://127.0.0.1:" + std::to_string(port) + std::string(path);
     const long timeoutMs = static_cast<long>(
         std::min<std::chrono::milliseconds::rep>(timeout.count(), LONG_MAX));
-    Body body{{}, maxBodyBytes_};
-    if (curl.easySetopt(easy, CURLOPT_URL, url.c_str()) != CURLE_OK ||
-        curl.easySetopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs) != CURLE_OK ||
-        curl.easySetopt(easy, CURLOPT_WRITEDATA, &body) != CURLE_OK ||
-        curl.easyPerform(easy) != CURLE_OK) {
-      return std::nullopt;
-    }
+    std::string& bytes = handle_->body;
+    bytes.clear();
+    Body body{bytes, maxBodyBytes_};
     long status = 0;
-    if (curl.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK ||
-        status != kStatusOk) {
-      return std::nullopt;
+    const bool answered =
+        curl.easySetopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+        curl.easySetopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs) == CURLE_OK &&
+        curl.easySetopt(easy, CURLOPT_WRITEDATA, &body) == CURLE_OK &&
+        curl.easyPerform(easy) == CURLE_OK &&
+        curl.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
+        status == kStatusOk;
+    std::optional<Json> document;
+    if (answered) document = parseJson(bytes);
+    if (bytes.capacity() > kKeptBodyCapacity) {
+      bytes.clear();
+      bytes.shrink_to_fit();
     }
-    return parseJson(body.bytes);
+    return document;
   } catch (const std::bad_alloc&) {
     // Running out of memory on one read is one more way of getting no
     // answer; the caller treats it like any other.
