@@ -63,7 +63,7 @@ clean:
 
 FUZZ_SECONDS ?= 600
 fuzz: asan
-	@for target in request namespace osc; do \
+	@for target in request namespace osc json; do \
 	  echo "== $$target, $(FUZZ_SECONDS) s"; \
 	  log=$(BUILD)/asan/tests/fuzz/$$target.log; \
 	  $(BUILD)/asan/tests/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) \

@@ -18,9 +18,12 @@ using Json = nlohmann::json;
 inline constexpr std::size_t kMaxJsonDepth = 512;
 
 // Parses `text` as one JSON document whose top level is an object or an
-// array. Returns nothing for anything else: a syntax error, trailing text,
-// invalid UTF-8, a scalar at the top, or nesting deeper than kMaxJsonDepth.
-// Never throws.
+// array; a UTF-8 byte order mark before it is skipped. Returns nothing for
+// anything else: a syntax error, trailing text, invalid UTF-8, a NUL byte, a
+// scalar at the top, a number beyond the range of a double, or nesting deeper
+// than kMaxJsonDepth. Whole numbers that fit 64 bits come back as integers
+// (unsigned unless negative), all others as doubles. Throws nothing but
+// std::bad_alloc.
 std::optional<Json> parseJson(std::string_view text);
 
 // The compact form of `value` for the wire: no whitespace between tokens,
