@@ -209,11 +209,12 @@ void ChildProcess::kill(int signal) {
   if (!status_) ::kill(pid_, signal);
 }
 
-long ChildProcess::peakMemoryKb() const {
+long ChildProcess::memoryKb(std::string_view field) const {
   std::ifstream file("/proc/" + std::to_string(pid_) + "/status");
+  const std::string wanted = std::string(field) + ":";
   std::string key;
   while (file >> key) {
-    if (key == "VmHWM:") {
+    if (key == wanted) {
       long kb = 0;
       file >> kb;
       return kb;

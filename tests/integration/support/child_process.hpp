@@ -49,8 +49,11 @@ class ChildProcess {
   void kill(int signal);
   pid_t pid() const { return pid_; }
 
-  // Peak resident memory of the running child in kilobytes (VmHWM).
-  long peakMemoryKb() const;
+  // A memory figure of the running child from /proc/<pid>/status, in
+  // kilobytes: "VmHWM" (peak resident), "RssAnon", "RssFile" and so on; -1
+  // when there is none.
+  long memoryKb(std::string_view field) const;
+  long peakMemoryKb() const { return memoryKb("VmHWM"); }
 
  private:
   bool fill(Milliseconds timeout);
