@@ -4,8 +4,14 @@
 set -euo pipefail
 build="${1:-build/bench}"
 echo "== End to end (server vs. floor) =="
+# The official TypeScript SDK's smallest server is timed too when Node and
+# the SDK (installed by the set-up for the end-to-end tests) are here.
+sdk=()
+if command -v node >/dev/null && [ -d node_modules/@modelcontextprotocol/sdk ]; then
+  sdk=("$(command -v node)" bench/sdk_server.mjs)
+fi
 "$build/bench/e2e_bench" "$build/zindle_recorder_mcp" "$build/bench/floor_server" \
-  "$build/sim/zindle_recorder_sim"
+  "$build/sim/zindle_recorder_sim" "${sdk[@]}"
 echo
 echo "== Micro-benchmarks =="
 "$build/bench/micro_bench" --benchmark_min_time=0.2
