@@ -29,9 +29,10 @@ class HttpReader {
 // The real reader, on libcurl. It keeps its connection open between reads,
 // for the reads of one call and of the calls after it; a connection the app
 // has closed meanwhile, or that leads to another port, is replaced by a new
-// one. Every read still asks the app afresh; nothing is cached. It is not steered by the environment:
-// proxy variables are ignored and redirects are not followed. It prints
-// nothing, and libcurl is set up on the first read, not before.
+// one. Every read still asks the app afresh; nothing is cached. It is not
+// steered by the environment: proxy variables are ignored and redirects are
+// not followed. It prints nothing, and libcurl is set up on the first read,
+// not before.
 //
 // Beyond the contract of HttpReader::get, these give nothing without making
 // a request: a port outside 1 to 65535, a path that does not start with "/"
