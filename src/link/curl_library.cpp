@@ -1,45 +1,27 @@
 #include "link/curl_library.hpp"
 
-#include <dlfcn.h>
+#include "link/shared_library.hpp"
 
 namespace zindle::link {
 namespace {
 
-// The names under which the system keeps the shared library, most likely
-// first. The version in the name is libcurl's ABI, unchanged since 2006.
-constexpr const char* kLibraryNames[] = {
-#ifdef __APPLE__
-    "/usr/lib/libcurl.4.dylib",
-    "libcurl.4.dylib",
-#else
-    "libcurl.so.4",
-#endif
-};
-
-void* openLibrary() {
-  for (const char* name : kLibraryNames) {
-    // RTLD_LOCAL: its symbols stay out of the way of anything else loaded.
-    if (void* library = ::dlopen(name, RTLD_NOW | RTLD_LOCAL)) return library;
-  }
-  return nullptr;
-}
-
-template <typename Function>
-bool bind(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(::dlsym(library, name));
-  return function != nullptr;
-}
-
 const CurlLibrary* loadLibrary() {
-  void* library = openLibrary();
+  // The names under which the system keeps the library, most likely first.
+  // The version in the name is libcurl's ABI, unchanged since 2006.
+#ifdef __APPLE__
+  void* library =
+      openFirstLibrary({"/usr/lib/libcurl.4.dylib", "libcurl.4.dylib"});
+#else
+  void* library = openFirstLibrary({"libcurl.so.4"});
+#endif
   if (library == nullptr) return nullptr;
   static CurlLibrary curl{};
-  if (!bind(library, "curl_global_init", curl.globalInit) ||
-      !bind(library, "curl_easy_init", curl.easyInit) ||
-      !bind(library, "curl_easy_setopt", curl.easySetopt) ||
-      !bind(library, "curl_easy_perform", curl.easyPerform) ||
-      !bind(library, "curl_easy_getinfo", curl.easyGetinfo) ||
-      !bind(library, "curl_easy_cleanup", curl.easyCleanup)) {
+  if (!bindEntryPoint(library, "curl_global_init", curl.globalInit) ||
+      !bindEntryPoint(library, "curl_easy_init", curl.easyInit) ||
+      !bindEntryPoint(library, "curl_easy_setopt", curl.easySetopt) ||
+      !bindEntryPoint(library, "curl_easy_perform", curl.easyPerform) ||
+      !bindEntryPoint(library, "curl_easy_getinfo", curl.easyGetinfo) ||
+      !bindEntryPoint(library, "curl_easy_cleanup", curl.easyCleanup)) {
     return nullptr;
   }
   // curl_global_init is not safe to race, so it runs here, once.

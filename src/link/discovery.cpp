@@ -4,7 +4,6 @@
 #include "link/recorder.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 #include <string>
 

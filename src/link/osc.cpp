@@ -6,7 +6,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <unistd.h>
+
+#include "link/file_descriptor.hpp"
 
 namespace zindle::link {
 namespace {
@@ -59,22 +60,6 @@ void appendArgument(std::string& out, const OscArgument& argument) {
       argument);
 }
 
-// Closes the descriptor on every path out of send().
-class Socket {
- public:
-  Socket() : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {}
-  ~Socket() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
 std::string encodeOscMessage(std::string_view address,
@@ -93,8 +78,8 @@ std::string encodeOscMessage(std::string_view address,
 
 void UdpSender::send(std::int64_t port, std::string_view bytes) {
   if (port < kLowestPort || port > kHighestPort) return;
-  Socket socket;
-  if (socket.fd() < 0) return;
+  const FileDescriptor socket(::socket(AF_INET, SOCK_DGRAM, 0));
+  if (socket.get() < 0) return;
 
   sockaddr_in destination{};
   destination.sin_family = AF_INET;
@@ -102,7 +87,7 @@ void UdpSender::send(std::int64_t port, std::string_view bytes) {
   destination.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   // Fire and forget: the app's state, read back afterwards, is the only
   // confirmation, so the result of sendto is of no use here.
-  (void)::sendto(socket.fd(), bytes.data(), bytes.size(), 0,
+  (void)::sendto(socket.get(), bytes.data(), bytes.size(), 0,
                  reinterpret_cast<const sockaddr*>(&destination),
                  sizeof destination);
 }

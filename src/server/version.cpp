@@ -12,6 +12,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 #endif
 
+#include "link/file_descriptor.hpp"
 #include "link/json_text.hpp"
 
 namespace zindle::server {
@@ -129,26 +130,12 @@ std::optional<std::string> findVersion(std::string_view plist) {
   return decodeText(rest.substr(0, close));
 }
 
-// Plain system calls rather than streams and std::filesystem: those bring
-// the whole locale machinery into a program that starts once per session.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // The contents of the regular file at `path` when it holds at most
-// kMaxPlistBytes.
+// kMaxPlistBytes. Plain system calls rather than streams and
+// std::filesystem: those bring the whole locale machinery into a program
+// that starts once per session.
 std::optional<std::string> readSmallFile(const std::string& path) {
-  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const link::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat status {};
   if (file.get() < 0 || ::fstat(file.get(), &status) != 0 ||
       !S_ISREG(status.st_mode) ||
