@@ -1,8 +1,9 @@
 #pragma once
 
-// Small text helpers shared by the simulator's parsing and matching. Letters
-// are compared by their ASCII case only: titles with other letters must then
-// be given in their own case, which is enough for a stand-in.
+// Small text helpers shared by the simulator's parsing and matching. Titles
+// and choices are matched as the app matches them, by Unicode's rules: case
+// is ignored by full case folding, canonically equivalent sequences are equal,
+// and accents count.
 
 #include <string>
 #include <string_view>
@@ -10,11 +11,13 @@
 
 namespace zindle::sim {
 
-// `text` with the ASCII letters A-Z turned into a-z.
+// `text` under Unicode's default lowercase mapping ("ÉCRAN" gives "écran").
 std::string lowercased(std::string_view text);
 
-// Whether `part` occurs in `text`, ignoring ASCII case. An empty `part`
-// occurs in no text, as the app's title search treats it.
+// Whether `part` occurs in `text` ignoring case: "écran" occurs in "Écran
+// Principal", "cafe" does not occur in "café", and a match may not begin or
+// end between a letter and its accents. An empty `part` occurs in no text,
+// as the app's title search treats it.
 bool containsIgnoringCase(std::string_view text, std::string_view part);
 
 // The pieces joined with `separator` between each two.
