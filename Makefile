@@ -1,74 +1,131 @@
-# One-command entry points. Each target installs what it needs first.
-#   make demo    the server driving the simulator through a whole session
-#   make test    every test: a gcc build, then a clang ASan+UBSan build
-#                (and a Release build with warnings as errors)
-#   make bench   the benchmark table (Release build)
-#   make fuzz    each fuzz target for FUZZ_SECONDS (default 600) under ASan+UBSan
-#   make install PREFIX=/usr/local
-#   make package the Debian package of both programs
+# One-command entry points. `demo`, `test`, `bench` and `fuzz` install what
+# they need first (scripts/setup.sh); the others build and install only.
+#   make demo        the server driving the simulator through a whole session
+#   make test        every test, in every build this system has (below)
+#   make bench       the benchmark table (Release build)
+#   make fuzz        each fuzz target for FUZZ_SECONDS (default 600)
+#   make test-ratio  lines of tests against lines of code
+#   make release     both programs, Release, in build/release
+#   make install     copies the Release build to PREFIX (default /usr/local)
+#   make package     the Debian packages, from the Release build
+#   make universal   macOS: one server binary for Apple silicon and Intel
+#
+# The builds of `make test`:
+#   release  both programs as they ship, optimised, warnings as errors
+#   check    clang with AddressSanitizer and UndefinedBehaviorSanitizer:
+#            every test (unit, integration, the simulator's, end-to-end, the
+#            demo) and, where clang has libFuzzer, each fuzz target for
+#            FUZZ_TEST_SECONDS from its seed corpus
+#   libcxx   Linux only: clang on LLVM's libc++, the nearest stand-in for
+#            Apple's toolchain: the unit and integration tests, against the
+#            simulator of the check build
 
+OS := $(shell uname -s)
 PREFIX ?= /usr/local
 JOBS ?= 2
 CMAKE_FLAGS ?=
-
 BUILD := build
-configure = cmake -S . -B $(BUILD)/$(1) -G Ninja -Wno-dev $(2) $(CMAKE_FLAGS) >/dev/null
+FUZZ_SECONDS ?= 600
+FUZZ_TEST_SECONDS ?= 5
+FUZZ_TARGETS := request namespace osc
 
-.PHONY: setup debug asan release test test-debug test-asan demo bench fuzz install package format-check clean
+ifeq ($(OS),Darwin)
+  # Homebrew's prefix, and ICU's (keg-only; only the simulator uses it).
+  BREW := $(shell brew --prefix 2>/dev/null)
+  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW)
+  export PKG_CONFIG_PATH := $(shell brew --prefix icu4c 2>/dev/null)/lib/pkgconfig:$(PKG_CONFIG_PATH)
+  RELEASE_COMPILER :=
+  CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++
+  # Apple's sanitizer runtime has no leak checker: asking for one aborts.
+  SANITIZER_OPTIONS := ASAN_OPTIONS=abort_on_error=1
+  TEST_BUILDS := test-check
+else
+  PLATFORM_FLAGS :=
+  RELEASE_COMPILER := -DCMAKE_CXX_COMPILER=g++
+  CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++-19
+  SANITIZER_OPTIONS := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  TEST_BUILDS := test-check test-libcxx
+endif
+SANITIZER_OPTIONS += UBSAN_OPTIONS=print_stacktrace=1
+
+configure = cmake -S . -B $(BUILD)/$(1) -G Ninja -Wno-dev $(PLATFORM_FLAGS) \
+  $(2) $(CMAKE_FLAGS) >/dev/null
+compile = cmake --build $(BUILD)/$(1) -j$(JOBS)
+ctest = ctest --test-dir $(BUILD)/$(1) --output-on-failure -j$(JOBS)
+
+.PHONY: setup release build-release check libcxx test test-check \
+  test-libcxx demo bench fuzz install package universal format-check \
+  test-ratio clean
 
 setup:
 	@scripts/setup.sh
 
-debug: setup
-	@$(call configure,debug,-DCMAKE_BUILD_TYPE=Debug -DZINDLE_WERROR=ON)
-	@cmake --build $(BUILD)/debug -j$(JOBS)
+# Builds. `build-release` never runs the set-up.
+build-release:
+	@$(call configure,release,-DCMAKE_BUILD_TYPE=Release -DZINDLE_WERROR=ON \
+	  -DZINDLE_TESTS=OFF $(RELEASE_COMPILER))
+	@$(call compile,release)
 
-asan: setup
-	@$(call configure,asan,-DCMAKE_BUILD_TYPE=Debug -DZINDLE_WERROR=ON -DZINDLE_SANITIZE=ON -DCMAKE_CXX_COMPILER=clang++)
-	@cmake --build $(BUILD)/asan -j$(JOBS)
+release: setup build-release
 
-release: setup
-	@$(call configure,release,-DCMAKE_BUILD_TYPE=Release -DZINDLE_WERROR=ON -DZINDLE_TESTS=OFF)
-	@cmake --build $(BUILD)/release -j$(JOBS)
+check: setup
+	@$(call configure,check,-DCMAKE_BUILD_TYPE=Debug -DZINDLE_WERROR=ON \
+	  -DZINDLE_SANITIZE=ON -DZINDLE_FUZZ_SECONDS=$(FUZZ_TEST_SECONDS) \
+	  $(CHECK_COMPILER))
+	@$(call compile,check)
 
-test-debug: debug
-	@ctest --test-dir $(BUILD)/debug --output-on-failure -j$(JOBS)
+libcxx: check
+	@$(call configure,libcxx,-DCMAKE_BUILD_TYPE=Debug -DZINDLE_WERROR=ON \
+	  -DZINDLE_LIBCXX=ON -DZINDLE_SIM=OFF \
+	  -DZINDLE_SIM_PROGRAM=$(CURDIR)/$(BUILD)/check/sim/zindle_recorder_sim \
+	  $(CHECK_COMPILER))
+	@$(call compile,libcxx)
 
-test-asan: asan
-	@ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --test-dir $(BUILD)/asan --output-on-failure -j$(JOBS)
+# Tests.
+test: format-check build-release $(TEST_BUILDS)
+	@echo "All tests passed in every build."
 
-test: format-check release test-debug test-asan
-	@echo "All tests passed in both builds."
+test-check: check
+	@$(SANITIZER_OPTIONS) $(call ctest,check)
+
+test-libcxx: libcxx
+	@$(call ctest,libcxx)
 
 format-check: setup
-	@git ls-files '*.cpp' '*.hpp' | xargs clang-format --dry-run --Werror
+	@scripts/format_check.sh
 
+test-ratio:
+	@scripts/test_ratio.sh
+
+# The rest.
 demo: release
 	@scripts/demo.sh $(BUILD)/release $(if $(FULL),--full)
 
 bench: setup
-	@$(call configure,bench,-DCMAKE_BUILD_TYPE=Release -DZINDLE_TESTS=OFF -DZINDLE_BENCH=ON)
-	@cmake --build $(BUILD)/bench -j$(JOBS)
+	@$(call configure,bench,-DCMAKE_BUILD_TYPE=Release -DZINDLE_TESTS=OFF \
+	  -DZINDLE_BENCH=ON $(CHECK_COMPILER))
+	@$(call compile,bench)
 	@scripts/bench.sh $(BUILD)/bench
 
-install: release
+fuzz: check
+	@for target in $(FUZZ_TARGETS); do \
+	  echo "== $$target, $(FUZZ_SECONDS) s"; \
+	  log=$(BUILD)/check/tests/fuzz/$$target.log; \
+	  $(SANITIZER_OPTIONS) $(BUILD)/check/tests/fuzz/$${target}_fuzzer \
+	    -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -max_len=65536 \
+	    -print_final_stats=1 $(BUILD)/check/tests/fuzz/corpus/$$target \
+	    tests/fuzz/corpus/$$target >$$log 2>&1 || { tail -40 $$log; exit 1; }; \
+	  grep -E '^stat::(number_of_executed_units|peak_rss_mb)' $$log; \
+	done
+
+install: build-release
 	@cmake --install $(BUILD)/release --prefix $(PREFIX)
 
-package: release
+package: build-release
 	@cd $(BUILD)/release && cpack >/dev/null && ls $(CURDIR)/$(BUILD)/release/*.deb
+
+universal:
+	@scripts/universal.sh $(BUILD)/universal
 
 clean:
 	rm -rf $(BUILD)
-
-FUZZ_SECONDS ?= 600
-fuzz: asan
-	@for target in request namespace osc json; do \
-	  echo "== $$target, $(FUZZ_SECONDS) s"; \
-	  log=$(BUILD)/asan/tests/fuzz/$$target.log; \
-	  $(BUILD)/asan/tests/fuzz/$${target}_fuzzer -max_total_time=$(FUZZ_SECONDS) \
-	    -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
-	    $(BUILD)/asan/tests/fuzz/corpus/$$target tests/fuzz/corpus/$$target \
-	    >$$log 2>&1 || { tail -40 $$log; exit 1; }; \
-	  grep -E '^stat::(number_of_executed_units|peak_rss_mb)' $$log; \
-	done

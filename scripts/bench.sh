@@ -10,8 +10,9 @@ sdk=()
 if command -v node >/dev/null && [ -d node_modules/@modelcontextprotocol/sdk ]; then
   sdk=("$(command -v node)" bench/sdk_server.mjs)
 fi
+# ${sdk[@]+...}: an empty array is an unbound variable to macOS's bash 3.2.
 "$build/bench/e2e_bench" "$build/zindle_recorder_mcp" "$build/bench/floor_server" \
-  "$build/sim/zindle_recorder_sim" "${sdk[@]}"
+  "$build/sim/zindle_recorder_sim" ${sdk[@]+"${sdk[@]}"}
 echo
 echo "== Micro-benchmarks =="
 "$build/bench/micro_bench" --benchmark_min_time=0.2

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building, testing and the demo need, and only what is missing:
 # Debian/Ubuntu packages through apt-get (as root, or with sudo), Homebrew
-# formulas on macOS, then the Node packages of the end-to-end tests from the
-# committed lock file.
+# formulas on macOS (as yourself: Homebrew refuses root), then the Node
+# packages of the end-to-end tests from the committed lock file. Installing
+# the server (`make install`) never runs this.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -21,9 +22,13 @@ as_root() {
 }
 
 setup_debian() {
+  # clang-19 with libc++ builds the sanitizer build, the nearest stand-in for
+  # Apple's toolchain; its sanitizer and fuzzer runtimes are packaged apart
+  # and only recommended, so they are named here.
   local packages=(
-    build-essential cmake ninja-build pkg-config clang clang-format
-    nlohmann-json3-dev libcurl4-openssl-dev libicu-dev
+    build-essential cmake ninja-build pkg-config clang-format
+    clang-19 libc++-19-dev libc++abi-19-dev libclang-rt-19-dev
+    nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev libicu-dev
     libcpp-httplib-dev liblo-dev libgtest-dev libbenchmark-dev
   )
   # Node.js may come from another source than Debian's own packages; only
@@ -47,12 +52,24 @@ setup_debian() {
 }
 
 setup_macos() {
+  if [ "$(id -u)" -eq 0 ]; then
+    say "run this as yourself, not as root: Homebrew refuses root"
+    exit 1
+  fi
   if ! command -v brew >/dev/null 2>&1; then
     say "Homebrew is needed: https://brew.sh"
     exit 1
   fi
-  local formulas=(cmake ninja pkg-config nlohmann-json curl icu4c cpp-httplib
-                  liblo googletest google-benchmark node)
+  if ! xcrun --find clang++ >/dev/null 2>&1; then
+    say "Xcode's command-line tools are needed: xcode-select --install"
+    exit 1
+  fi
+  # The server is built with the system's libcurl and CoreFoundation, and
+  # links simdjson statically; ICU, cpp-httplib and liblo are the
+  # simulator's.
+  local formulas=(cmake ninja pkg-config nlohmann-json simdjson icu4c
+                  cpp-httplib liblo googletest google-benchmark node
+                  clang-format)
   local missing=()
   for formula in "${formulas[@]}"; do
     brew list --formula "$formula" >/dev/null 2>&1 || missing+=("$formula")

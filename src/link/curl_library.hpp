@@ -1,14 +1,15 @@
 #pragma once
-// libcurl, loaded on the first read instead of linked into the program:
-// loading it and the many libraries it pulls in takes tens of milliseconds,
-// several times the server's whole start-up, and a session that only lists
-// the tools never needs it.
+// libcurl, the HTTP client. On a Mac it is the system's, linked as any system
+// library is. Elsewhere it is opened on the first read instead of linked:
+// loading it and the two dozen libraries it pulls in takes several times the
+// server's whole start-up, and a session that only lists the tools never
+// needs it.
 
 #include <curl/curl.h>
 
 namespace zindle::link {
 
-// The libcurl entry points the reader calls, as found in the loaded library.
+// The libcurl entry points the reader calls.
 struct CurlLibrary {
   CURLcode (*globalInit)(long flags);
   CURL* (*easyInit)();
@@ -19,9 +20,15 @@ struct CurlLibrary {
 };
 
 // libcurl, loaded and globally initialised by the first call (thread-safe);
-// later calls return the same library. Returns nullptr, then and ever after,
-// when the library cannot be found, lacks an entry point, or fails to
-// initialise. The library stays loaded until the process ends. Never throws.
-const CurlLibrary* curlLibrary();
+// later calls return the same library, which stays loaded until the process
+// ends. Throws RecorderError::failed, naming what is missing, when the
+// library cannot be loaded or initialised: an installation fault, not an
+// app that is not running.
+const CurlLibrary& curlLibrary();
+
+// Restricts `easy` to plain HTTP. The option for that changed in libcurl
+// 7.85, so the one the running library knows is used, whatever headers the
+// server was built with. Returns false when neither is taken.
+bool allowOnlyHttp(const CurlLibrary& curl, CURL* easy);
 
 }  // namespace zindle::link

@@ -4,11 +4,11 @@
 #include "link/recorder.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 
 #include "link/http_reader.hpp"
-#include "link/whole_numbers.hpp"
 
 namespace zindle::link {
 namespace {
@@ -50,7 +50,7 @@ std::optional<std::int64_t> oscPortOf(const Json& hostInfo) {
   // out of range. The range check guards the cast, undefined for 1e300.
   const double value = found->get<double>();
   if (!(value >= kLowestPort && value <= kHighestPort) ||
-      wholePart(value) != value) {
+      std::trunc(value) != value) {
     return std::nullopt;
   }
   return static_cast<std::int64_t>(value);

@@ -59,12 +59,7 @@ bool setCommonOptions(const CurlLibrary& curl, CURL* easy,
   };
   return set(CURLOPT_PROXY, "") &&  // "" outranks every *_proxy variable
          set(CURLOPT_FOLLOWLOCATION, 0L) && set(CURLOPT_MAXREDIRS, 0L) &&
-#if LIBCURL_VERSION_NUM >= 0x075500
-         set(CURLOPT_PROTOCOLS_STR, "http") &&
-#else
-         set(CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP)) &&
-#endif
-         set(CURLOPT_HTTP09_ALLOWED, 0L) &&
+         allowOnlyHttp(curl, easy) && set(CURLOPT_HTTP09_ALLOWED, 0L) &&
          // Time-outs by alarm() would send us signals; we have no handler.
          set(CURLOPT_NOSIGNAL, 1L) && set(CURLOPT_VERBOSE, 0L) &&
          set(CURLOPT_NOPROGRESS, 1L) &&
@@ -107,11 +102,10 @@ std::optional<Json> CurlReader::get(std::int64_t port, std::string_view path,
   }
   try {
     if (!handle_) {
-      const CurlLibrary* library = curlLibrary();
-      if (library == nullptr) return std::nullopt;
-      auto handle = std::make_unique<Handle>(*library);
+      const CurlLibrary& library = curlLibrary();
+      auto handle = std::make_unique<Handle>(library);
       if (handle->easy == nullptr ||
-          !setCommonOptions(*library, handle->easy, maxBodyBytes_)) {
+          !setCommonOptions(library, handle->easy, maxBodyBytes_)) {
         return std::nullopt;
       }
       handle_ = std::move(handle);

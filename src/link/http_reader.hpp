@@ -20,8 +20,9 @@ class HttpReader {
   virtual ~HttpReader() = default;
   // One GET of http://127.0.0.1:<port><path>, `timeout` bounding the whole
   // request. Returns the parsed document (an object or an array) when the
-  // answer has status 200 and a JSON body; nothing on any failure, whatever
-  // its cause. Never throws.
+  // answer has status 200 and a JSON body; nothing on any failure of the
+  // request, whatever its cause. Throws RecorderError::failed only when the
+  // HTTP client itself cannot be loaded.
   virtual std::optional<Json> get(std::int64_t port, std::string_view path,
                                   std::chrono::milliseconds timeout) = 0;
 };

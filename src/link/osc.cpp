@@ -80,6 +80,12 @@ void UdpSender::send(std::int64_t port, std::string_view bytes) {
   if (port < kLowestPort || port > kHighestPort) return;
   const FileDescriptor socket(::socket(AF_INET, SOCK_DGRAM, 0));
   if (socket.get() < 0) return;
+  // A datagram must fit the socket's send buffer, which macOS sets to 9216
+  // bytes: a longer folder or name would be dropped without a word. Raised
+  // for every message, on every system alike.
+  const int sendBuffer = static_cast<int>(kMaxDatagramBytes);
+  (void)::setsockopt(socket.get(), SOL_SOCKET, SO_SNDBUF, &sendBuffer,
+                     sizeof sendBuffer);
 
   sockaddr_in destination{};
   destination.sin_family = AF_INET;

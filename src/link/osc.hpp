@@ -1,6 +1,7 @@
 #pragma once
 // OSC 1.0 messages, and the datagrams that carry them to the app.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -11,6 +12,10 @@ namespace zindle::link {
 
 // One OSC argument: int (tag "i"), float (tag "f") or string (tag "s").
 using OscArgument = std::variant<std::int32_t, float, std::string>;
+
+// The largest message a datagram carries: the most a UDP datagram over IPv4
+// holds. A longer one is not sent, and reading the app back tells.
+inline constexpr std::size_t kMaxDatagramBytes = 65507;
 
 // The bytes of one OSC 1.0 message: the address and the type tag string,
 // each padded with 1 to 4 zero bytes to a multiple of four, then the

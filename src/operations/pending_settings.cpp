@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "link/recorder_error.hpp"
-#include "link/whole_numbers.hpp"
 #include "operations/text_rules.hpp"
 
 namespace zindle::operations {
@@ -73,7 +72,7 @@ float nearestFloat(double number) {
 std::int32_t limitedWhole(double number) {
   if (std::isnan(number)) return 0;
   return static_cast<std::int32_t>(
-      link::roundedHalfAway(std::clamp(number, -kWholeLimit, kWholeLimit)));
+      std::round(std::clamp(number, -kWholeLimit, kWholeLimit)));
 }
 
 Matches equivalentTo(std::string expected) {
@@ -147,7 +146,7 @@ PendingSetting realNumber(std::string_view key, const Json& given) {
 PendingSetting wholeNumber(std::string_view key, const Json& given) {
   const double number = requireNumber(key, given);
   return {addressOf(key), limitedWhole(number),
-          [expected = link::roundedHalfAway(number)](const Json* value) {
+          [expected = std::round(number)](const Json* value) {
             return numberOf(value).value_or(kMissingNumber) == expected;
           }};
 }
@@ -158,7 +157,7 @@ PendingSetting onOff(std::string_view key, const Json& given) {
   return {addressOf(key), std::int32_t{on ? 1 : 0},
           [expected = on ? 1.0 : 0.0](const Json* value) {
             const std::optional<double> readBack = numberOf(value);
-            return readBack && link::wholePart(*readBack) == expected;
+            return readBack && std::trunc(*readBack) == expected;
           }};
 }
 

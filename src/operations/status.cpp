@@ -5,7 +5,6 @@
 #include <string>
 #include <unordered_set>
 
-#include "link/whole_numbers.hpp"
 #include "operations/pending_settings.hpp"
 
 namespace zindle::operations {
@@ -84,8 +83,7 @@ bool isSet(const Json* value) {
   if (value->is_number_integer()) return value->get<std::int64_t>() != 0;
   if (value->is_number_float()) {
     const double number = value->get<double>();
-    return std::isfinite(number) && number != 0 &&
-           link::wholePart(number) == number;
+    return std::isfinite(number) && number != 0 && std::trunc(number) == number;
   }
   return false;
 }

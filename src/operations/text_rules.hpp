@@ -1,29 +1,35 @@
 #pragma once
 // The text rules by which configure tells whether the app took a setting:
 // Unicode lowercasing, equality and case-insensitive containment, and the
-// tilde expansion of the folder it sends.
+// tilde expansion of the folder it sends. On a Mac the Unicode rules are the
+// system's own (CoreFoundation, unicode_apple.cpp), the services the app
+// itself matches titles with; elsewhere ICU's (unicode_icu.cpp), which is
+// loaded the first time a text is compared.
+//
+// The texts are UTF-8; both JSON readers refuse anything else, so no other
+// bytes reach these rules. Should they, the rules do not fail: ICU reads the
+// bad bytes as U+FFFD, CoreFoundation compares such a text byte for byte.
 
 #include <string>
 #include <string_view>
 
 namespace zindle::operations {
 
-// `text` under the Unicode default lowercase mapping of the root locale, so
-// "ÉCRAN" gives "écran" and "İ" gives "i" + U+0307, whatever the process's
-// locale. A byte sequence that is not UTF-8 comes out as U+FFFD. Never
-// throws but std::bad_alloc.
+// `text` under the Unicode default lowercase mapping, whatever the process's
+// locale: "ÉCRAN" gives "écran" and "İ" gives "i" + U+0307. Throws
+// RecorderError::failed when the Unicode rules cannot run (ICU missing).
 std::string lowercased(std::string_view text);
 
-// Whether `a` and `b` are canonically equivalent: equal once both are in
-// Normalization Form D, so a decomposed "é" equals a composed one.
+// Whether `a` and `b` are canonically equivalent, so a decomposed "é" equals
+// a composed one. Throws as lowercased() does, but never for equal bytes.
 bool equivalent(std::string_view a, std::string_view b);
 
 // Whether `needle` occurs in `haystack` with letters compared regardless of
-// case (full case folding) and canonically equivalent sequences equal, while
-// accents and other marks count: "É" is found in "é", "cafe" is not found in
-// "café", and "x" is not found in "x" + U+0301, because a match may neither
-// begin nor end inside a run of combining marks. An empty needle is
-// contained in nothing.
+// case and canonically equivalent sequences equal, while accents and other
+// marks count: "É" is found in "é", "cafe" is not found in "café", and "x" is
+// not found in "x" + U+0301, because a match may neither begin nor end inside
+// a letter and its marks. An empty needle is contained in nothing. Throws as
+// lowercased() does.
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 
 // `path` with a leading tilde expanded: "~" and "~/…" to the current user's

@@ -63,7 +63,9 @@ LineReader::Line LineReader::take(std::size_t end) {
 }
 
 void LineReader::reallocate(std::size_t capacity) {
-  auto larger = std::make_unique_for_overwrite<char[]>(capacity);
+  // Left uninitialised, as make_unique_for_overwrite would (which Xcode
+  // 15's libc++ lacks): read() fills what is used.
+  std::unique_ptr<char[]> larger(new char[capacity]);
   if (size_ > 0) std::memcpy(larger.get(), buffer_.get(), size_);
   buffer_ = std::move(larger);
   capacity_ = capacity;

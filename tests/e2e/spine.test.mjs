@@ -11,7 +11,7 @@ test("the official client connects, lists the four tools and pings", async () =>
     assert.equal(session.protocolVersion(), LATEST_PROTOCOL_VERSION);
     assert.deepEqual(session.client.getServerVersion(), {
       name: "zindle-recorder",
-      version: "dev",
+      version: process.env.ZINDLE_VERSION,
     });
     assert.match(session.client.getInstructions(), /^Controls the ZindleRecorder app/);
     assert.deepEqual(session.client.getServerCapabilities(), { tools: {} });

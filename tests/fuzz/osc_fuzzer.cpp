@@ -81,19 +81,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   lo_arg** values = lo_message_get_argv(message);
   const char* types = lo_message_get_types(message);
   for (std::size_t i = 0; same && i < arguments.size(); ++i) {
-    // liblo leaves its values 4-byte aligned only: copy them out.
+    // liblo leaves its array of values, and the values, 4-byte aligned
+    // only: copy them out.
+    const char* value = nullptr;
+    std::memcpy(&value, values + i, sizeof value);
     if (const auto* number = std::get_if<std::int32_t>(&arguments[i])) {
       std::int32_t decoded;
-      std::memcpy(&decoded, values[i], sizeof decoded);
+      std::memcpy(&decoded, value, sizeof decoded);
       same = types[i] == 'i' && decoded == *number;
     } else if (const auto* real = std::get_if<float>(&arguments[i])) {
       float decoded;
-      std::memcpy(&decoded, values[i], sizeof decoded);
+      std::memcpy(&decoded, value, sizeof decoded);
       same =
           types[i] == 'f' && std::memcmp(&decoded, real, sizeof decoded) == 0;
     } else {
-      same = types[i] == 's' && std::get<std::string>(arguments[i]) ==
-                                    reinterpret_cast<const char*>(values[i]);
+      same = types[i] == 's' && std::get<std::string>(arguments[i]) == value;
     }
   }
   lo_message_free(message);

@@ -52,9 +52,9 @@ TEST(LineReader, splitsLinesWhateverTheChunkBoundaries) {
 
 TEST(LineReader, keepsNothingOfALineOverTheLimit) {
   std::set<char*> buffers;
-  EXPECT_EQ(readLines(std::string(16 * kReadChunkBytes, 'x') + "\n",
-                      kReadChunkBytes, &buffers),
-            Lines{"<too long>"});
+  std::string line(16 * kReadChunkBytes, 'x');
+  line += '\n';
+  EXPECT_EQ(readLines(line, kReadChunkBytes, &buffers), Lines{"<too long>"});
   // Every read lands where the first did: no byte of the line was kept.
   EXPECT_EQ(buffers.size(), 1u);
 }

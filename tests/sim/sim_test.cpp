@@ -330,7 +330,7 @@ TEST(SimMovieNames, nameMoviesAfterTheRecordingAndNeverHandOutOneTwice) {
     for (auto& movie : movies) {
       movie = std::filesystem::path(movie).lexically_relative(folder.path);
     }
-    EXPECT_EQ(movies, recording[3]) << recording;
+    EXPECT_EQ(movies, recording[3].get<Texts>()) << recording;
   }
 }
 

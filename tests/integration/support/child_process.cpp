@@ -1,6 +1,9 @@
 #include "support/child_process.hpp"
 
 #include <fcntl.h>
+#ifdef __APPLE__
+#include <libproc.h>
+#endif
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -209,19 +212,39 @@ void ChildProcess::kill(int signal) {
   if (!status_) ::kill(pid_, signal);
 }
 
-long ChildProcess::memoryKb(std::string_view field) const {
+#ifdef __APPLE__
+
+// The kernel's own accounting: peak and present footprint (the memory the
+// process itself dirtied) and resident pages.
+ChildProcess::Memory ChildProcess::memory() const {
+  rusage_info_v4 usage{};
+  if (proc_pid_rusage(pid_, RUSAGE_INFO_V4,
+                      reinterpret_cast<rusage_info_t*>(&usage)) != 0) {
+    return {};
+  }
+  return {static_cast<long>(usage.ri_lifetime_max_phys_footprint / 1024),
+          static_cast<long>(usage.ri_phys_footprint / 1024),
+          static_cast<long>(usage.ri_resident_size / 1024)};
+}
+
+#else
+
+// Peak resident (VmHWM), anonymous resident (RssAnon) and resident (VmRSS)
+// from /proc/<pid>/status.
+ChildProcess::Memory ChildProcess::memory() const {
   std::ifstream file("/proc/" + std::to_string(pid_) + "/status");
-  const std::string wanted = std::string(field) + ":";
+  Memory memory;
   std::string key;
   while (file >> key) {
-    if (key == wanted) {
-      long kb = 0;
-      file >> kb;
-      return kb;
-    }
+    long kb = 0;
+    if (key == "VmHWM:" && file >> kb) memory.peakKb = kb;
+    if (key == "RssAnon:" && file >> kb) memory.ownKb = kb;
+    if (key == "VmRSS:" && file >> kb) memory.residentKb = kb;
     std::getline(file, key);
   }
-  return -1;
+  return memory;
 }
+
+#endif
 
 }  // namespace zindle::testing

@@ -49,11 +49,17 @@ class ChildProcess {
   void kill(int signal);
   pid_t pid() const { return pid_; }
 
-  // A memory figure of the running child from /proc/<pid>/status, in
-  // kilobytes: "VmHWM" (peak resident), "RssAnon", "RssFile" and so on; -1
-  // when there is none.
-  long memoryKb(std::string_view field) const;
-  long peakMemoryKb() const { return memoryKb("VmHWM"); }
+  // The memory of the running child, in kilobytes, -1 where unknown: its
+  // peak, what it holds of its own (heap, stacks, written data), and all it
+  // has resident. On Linux the peak is resident memory (VmHWM) and its own
+  // is the anonymous part (RssAnon); on a Mac both are its footprint, which
+  // leaves out pages mapped unchanged from files.
+  struct Memory {
+    long peakKb = -1;
+    long ownKb = -1;
+    long residentKb = -1;
+  };
+  Memory memory() const;
 
  private:
   bool fill(Milliseconds timeout);
