@@ -30,8 +30,8 @@ struct Body {
   std::size_t limit;
 };
 
-// A body buffer larger than this is given back after its read rather than
-// kept for the next one.
+// A body buffer larger than this is given back at the next read rather than
+// kept for it.
 constexpr std::size_t kKeptBodyCapacity = 1u << 20;
 
 // libcurl's write callback. Taking fewer bytes than offered aborts the
@@ -93,8 +93,9 @@ CurlReader::~CurlReader() = default;
 CurlReader::CurlReader(CurlReader&&) noexcept = default;
 CurlReader& CurlReader::operator=(CurlReader&&) noexcept = default;
 
-std::optional<Json> CurlReader::get(std::int64_t port, std::string_view path,
-                                    std::chrono::milliseconds timeout) {
+std::optional<std::string_view> CurlReader::get(
+    std::int64_t port, std::string_view path,
+    std::chrono::milliseconds timeout) {
   // libcurl reads a time-out of 0 as none at all, so it is never passed on.
   if (port < kLowestPort || port > kHighestPort || !isPlainPath(path) ||
       timeout.count() <= 0) {
@@ -117,6 +118,9 @@ std::optional<Json> CurlReader::get(std::int64_t port, std::string_view path,
     const long timeoutMs = static_cast<long>(
         std::min<std::chrono::milliseconds::rep>(timeout.count(), LONG_MAX));
     std::string& bytes = handle_->body;
+    // The body of the last read lived until now; a large one is given back
+    // rather than kept for the next.
+    if (bytes.capacity() > kKeptBodyCapacity) std::string().swap(bytes);
     bytes.clear();
     Body body{bytes, maxBodyBytes_};
     long status = 0;
@@ -127,13 +131,8 @@ std::optional<Json> CurlReader::get(std::int64_t port, std::string_view path,
         curl.easyPerform(easy) == CURLE_OK &&
         curl.easyGetinfo(easy, CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
         status == kStatusOk;
-    std::optional<Json> document;
-    if (answered) document = parseJson(bytes);
-    if (bytes.capacity() > kKeptBodyCapacity) {
-      bytes.clear();
-      bytes.shrink_to_fit();
-    }
-    return document;
+    if (!answered) return std::nullopt;
+    return std::string_view(bytes);
   } catch (const std::bad_alloc&) {
     // Running out of memory on one read is one more way of getting no
     // answer; the caller treats it like any other.

@@ -8,23 +8,26 @@
 #include <optional>
 #include <string_view>
 
-#include "link/json_text.hpp"
-
 namespace zindle::link {
 
-// Bodies past this size count as no answer: a namespace is a few kilobytes.
-inline constexpr std::size_t kMaxBodyBytes = 64u << 20;
+// Bodies past this size count as no answer. The app's namespace is about
+// 16 KB with eight sources chosen; even a recorder offering hundreds of
+// sources stays far below this, and every read's memory is a small multiple
+// of it.
+inline constexpr std::size_t kMaxBodyBytes = 4u << 20;
 
 class HttpReader {
  public:
   virtual ~HttpReader() = default;
   // One GET of http://127.0.0.1:<port><path>, `timeout` bounding the whole
-  // request. Returns the parsed document (an object or an array) when the
-  // answer has status 200 and a JSON body; nothing on any failure of the
-  // request, whatever its cause. Throws RecorderError::failed only when the
-  // HTTP client itself cannot be loaded.
-  virtual std::optional<Json> get(std::int64_t port, std::string_view path,
-                                  std::chrono::milliseconds timeout) = 0;
+  // request. Returns the body when the answer has status 200 (an empty body
+  // too); nothing on any failure of the request, whatever its cause. The
+  // bytes live until the next get() or the reader's end. Throws
+  // RecorderError::failed only when the HTTP client itself cannot be
+  // loaded.
+  virtual std::optional<std::string_view> get(
+      std::int64_t port, std::string_view path,
+      std::chrono::milliseconds timeout) = 0;
 };
 
 // The real reader, on libcurl. It keeps its connection open between reads,
@@ -50,8 +53,9 @@ class CurlReader final : public HttpReader {
   CurlReader(CurlReader&& other) noexcept;
   CurlReader& operator=(CurlReader&& other) noexcept;
 
-  std::optional<Json> get(std::int64_t port, std::string_view path,
-                          std::chrono::milliseconds timeout) override;
+  std::optional<std::string_view> get(
+      std::int64_t port, std::string_view path,
+      std::chrono::milliseconds timeout) override;
 
  private:
   struct Handle;

@@ -1,19 +1,20 @@
 #include "link/recorder.hpp"
 
 #include <optional>
+#include <string_view>
 
 #include "link/http_reader.hpp"
+#include "link/json_reader.hpp"
 #include "link/osc.hpp"
 
 namespace zindle::link {
 
 Reading Recorder::read() const {
-  const std::optional<Json> document =
+  const std::optional<std::string_view> body =
       services->reader.get(queryPort, "/", kNamespaceTimeout);
-  // An array at the top parses, but a namespace is always one object.
-  if (!document || !document->is_object()) throw unreachable();
   Reading reading;
-  walk(*document, reading);
+  // An answer that is not one JSON object is no namespace at all.
+  if (!body || !readNamespace(*body, reading)) throw unreachable();
   return reading;
 }
 

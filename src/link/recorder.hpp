@@ -49,14 +49,6 @@ struct Reading {
   std::vector<std::string> sources;
 };
 
-// Adds to `reading` the values of `root` and of every node below it, and
-// settles the sources list from the "/source" node. Never throws; malformed
-// nodes are left out, and a root that is not an object adds nothing. It does
-// not recurse, so any depth is safe. Children are visited in the order of
-// their names, each subtree before the next sibling; of two nodes with one
-// path, the one visited later wins.
-void walk(const Json& root, Reading& reading);
-
 // The state and last error of the app, each "" when missing or not a string.
 struct CurrentState {
   std::string state;

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "link/recorder_error.hpp"
+#include "operations/settings_table.hpp"
 #include "operations/text_rules.hpp"
 
 namespace zindle::operations {
@@ -99,12 +100,6 @@ const Json* valueAt(const Values& values, const std::string& address) {
   return found == values.end() ? nullptr : &found->second;
 }
 
-std::string addressOf(std::string_view key) {
-  std::string address("/");
-  address += key;
-  return address;
-}
-
 // The app publishes the enumerations in lower case.
 PendingSetting loweredText(std::string_view key, const Json& given) {
   std::string text = requireText(key, given);
@@ -161,19 +156,28 @@ PendingSetting onOff(std::string_view key, const Json& given) {
           }};
 }
 
-struct Setting {
-  std::string_view key;
-  PendingSetting (*pending)(std::string_view key, const Json& given);
-};
-
-// The order of sending, testing and reporting. sound follows the sources
-// (which come first of all) because it may name one of them.
-constexpr Setting kSettings[] = {
-    {"codec", loweredText},  {"fps", realNumber},     {"bitrate", realNumber},
-    {"output", loweredText}, {"layout", loweredText}, {"gap", wholeNumber},
-    {"width", wholeNumber},  {"height", wholeNumber}, {"sound", soundChoice},
-    {"performance", onOff},  {"folder", folderPath},  {"name", plainText},
-};
+// The pending setting of `setting`, given as `given`.
+PendingSetting pendingOf(const Setting& setting, const Json& given) {
+  switch (setting.kind) {
+    case SettingKind::choice:
+      return loweredText(setting.key, given);
+    case SettingKind::text:
+      return plainText(setting.key, given);
+    case SettingKind::path:
+      return folderPath(setting.key, given);
+    case SettingKind::sound:
+      return soundChoice(setting.key, given);
+    case SettingKind::rate:
+      return realNumber(setting.key, given);
+    case SettingKind::count:
+      return wholeNumber(setting.key, given);
+    case SettingKind::onOff:
+    case SettingKind::titles:
+    case SettingKind::title:
+      break;
+  }
+  return onOff(setting.key, given);
+}
 
 std::string joined(std::span<const std::string> texts) {
   std::string result;
@@ -241,10 +245,12 @@ std::vector<PendingSetting> sourceSettings(
 
 std::vector<PendingSetting> otherSettings(const Json& arguments) {
   std::vector<PendingSetting> pending;
-  for (const Setting& setting : kSettings) {
-    const Json* given = member(arguments, std::string(setting.key));
-    if (given != nullptr)
-      pending.push_back(setting.pending(setting.key, *given));
+  for (const Setting& setting : settingsTable()) {
+    // The sources are chosen apart, before anything else is sent.
+    if (choosesSources(setting.kind)) continue;
+    if (const Json* given = member(arguments, std::string(setting.key))) {
+      pending.push_back(pendingOf(setting, *given));
+    }
   }
   return pending;
 }

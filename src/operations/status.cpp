@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "operations/pending_settings.hpp"
+#include "operations/settings_table.hpp"
 
 namespace zindle::operations {
 namespace {
@@ -36,17 +37,6 @@ constexpr Member kSourceMembers[] = {
     {"dropped", "dropped"},
     {"sound", "sound", Rule::flag},
     {"soundWritten", "soundwritten"},
-};
-
-// The settings' sound is the app's choice ("computer", a title, ""), so it
-// passes as is, unlike a source's sound.
-constexpr Member kSettingsMembers[] = {
-    {"codec", "/codec"},     {"fps", "/fps"},
-    {"bitrate", "/bitrate"}, {"folder", "/folder"},
-    {"name", "/name"},       {"output", "/output"},
-    {"layout", "/layout"},   {"gap", "/gap"},
-    {"width", "/width"},     {"height", "/height"},
-    {"sound", "/sound"},     {"performance", "/performance", Rule::flag},
 };
 
 // The assembled movie's seconds of sound stand outside its own branch.
@@ -102,6 +92,21 @@ Json objectOf(const Values& values, const Member (&members)[N],
     std::string path(prefix);
     path += member.path;
     object[std::string(member.key)] = valueOf(values, path, member.rule);
+  }
+  return object;
+}
+
+// The settings as the app holds them, each at its own address. The
+// settings' sound is the app's choice ("computer", a title, ""), so it passes
+// as is, unlike a source's sound; only the on-off settings are flags.
+Json settingsOf(const Values& values) {
+  Json object = Json::object();
+  for (const Setting& setting : settingsTable()) {
+    if (choosesSources(setting.kind)) continue;
+    const Rule rule =
+        setting.kind == SettingKind::onOff ? Rule::flag : Rule::asIs;
+    object[std::string(setting.key)] =
+        valueOf(values, addressOf(setting.key), rule);
   }
   return object;
 }
@@ -165,7 +170,7 @@ Json statusFrom(const link::Reading& reading) {
   Json status = objectOf(reading.values, kTopMembers);
   status["sources"] = chosenSources(reading.values);
   status["sourcesAvailable"] = availableSources(reading);
-  status["settings"] = objectOf(reading.values, kSettingsMembers);
+  status["settings"] = settingsOf(reading.values);
   status["assembled"] = objectOf(reading.values, kAssembledMembers);
   return status;
 }

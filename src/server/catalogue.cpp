@@ -3,12 +3,14 @@
 #include <array>
 
 #include "link/recorder.hpp"
+#include "operations/settings_table.hpp"
 
 namespace zindle::server {
 namespace {
 
 // The texts below are read by the model that calls the tools, and clients
-// show them to people: each is pinned word for word by a test.
+// show them to people: each is pinned word for word by a test. The settings'
+// own are in the settings table.
 
 constexpr std::string_view kStatusDescription =
     "The state of ZindleRecorder: its version (version: as 0.9, or dev when "
@@ -64,114 +66,6 @@ constexpr std::string_view kStopDescription =
     "in assembled, the duration in elapsed. A source which delivered no frame "
     "has no movie.";
 
-// One setting property of the recorder_configure and recorder_start schemas.
-struct Setting {
-  std::string_view name;
-  std::string_view type;
-  std::string_view itemType;  // the type of an array's elements, or ""
-  std::span<const std::string_view> choices;  // the "enum", in this order
-  std::string_view description;
-};
-
-constexpr std::array<std::string_view, 4> kCodecs = {"h264", "hevc",
-                                                     "prores422", "prores4444"};
-constexpr std::array<std::string_view, 3> kOutputs = {"separate", "assembled",
-                                                      "both"};
-constexpr std::array<std::string_view, 4> kLayouts = {"row", "column", "grid",
-                                                      "focus"};
-
-// In the order in which the settings are declared; the operations read the
-// same keys.
-constexpr std::array<Setting, 14> kSettings = {{
-    {"sources",
-     "array",
-     "string",
-     {},
-     "The sources to record, in order: their titles, or part of them (see "
-     "sourcesAvailable in recorder_status); they may be Syphon servers or "
-     "NDI sources. Up to 8. Replaces those chosen."},
-    {"source",
-     "string",
-     "",
-     {},
-     "One source (a Syphon server or an NDI source) to record, alone: the "
-     "same as sources with one title"},
-    {"codec", "string", "", kCodecs,
-     "The same for every movie. prores4444 keeps transparency"},
-    {"fps",
-     "number",
-     "",
-     {},
-     "The most frames per second in the movie. 0: every frame of the source."},
-    {"bitrate",
-     "number",
-     "",
-     {},
-     "Megabits per second, for h264 and hevc. 0: chosen from the size and "
-     "frame rate."},
-    {"folder",
-     "string",
-     "",
-     {},
-     "Folder the movies are written to. It must exist."},
-    {"name",
-     "string",
-     "",
-     {},
-     "Name of the recording, without extension: the assembled movie's. "
-     "Empty: the app's name and the date. A source's own movie adds its "
-     "source's title, unless it is the only movie. An existing file is never "
-     "overwritten: a number is added."},
-    {"output", "string", "", kOutputs,
-     "What a recording writes. separate: one movie for each source, at its "
-     "own size. assembled: one movie of all the sources in one picture. "
-     "both: all of them."},
-    {"layout", "string", "", kLayouts,
-     "How the sources are assembled, in their order. row: side by side. "
-     "column: stacked. grid: a mosaic. focus: the first large, the others in "
-     "a column on its right."},
-    {"sound",
-     "string",
-     "",
-     {},
-     "What sound is recorded: \"computer\" for the sound played on this Mac "
-     "(in the assembled movie when output is assembled or both, or in each "
-     "Syphon source's movie when output is separate); the title of one of "
-     "the sources chosen, or part of it, for the assembled movie; or empty "
-     "for none (the default). Only NDI sources which send sound have any of "
-     "their own (see sources[].sound in recorder_status), and an NDI "
-     "source's own movie always has its own sound. Sound is 48 kHz stereo, "
-     "AAC with h264 and hevc, linear PCM with prores422 and prores4444. Give "
-     "a source's title after the sources, or together with them."},
-    {"gap",
-     "integer",
-     "",
-     {},
-     "Pixels between the sources in the assembled picture (black, or "
-     "transparent with prores4444)"},
-    {"performance",
-     "boolean",
-     "",
-     {},
-     "Performance mode: while a recording is in progress, the picture in the "
-     "app's window is shown ten times a second instead of at every frame, to "
-     "leave the GPU to the movies' encoders. The movies are not affected. "
-     "Off by default. Unlike the other settings it applies at once, also "
-     "during a recording (through recorder_configure)."},
-    {"width",
-     "integer",
-     "",
-     {},
-     "Width the assembled picture is fitted into. 0 (or a height of 0): the "
-     "size the sources need (see assembled in recorder_status)."},
-    {"height",
-     "integer",
-     "",
-     {},
-     "Height the assembled picture is fitted into. 0 (or a width of 0): the "
-     "size the sources need."},
-}};
-
 Json runStatus(const link::Recorder& recorder, const Json&) {
   return recorder.status();
 }
@@ -195,11 +89,11 @@ constexpr std::array<ToolEntry, 4> kToolEntries = {{
     {"recorder_stop", kStopDescription, false, runStop},
 }};
 
-Json describe(const Setting& setting) {
-  Json property = {{"type", setting.type},
+Json describe(const operations::Setting& setting) {
+  Json property = {{"type", operations::schemaType(setting.kind)},
                    {"description", setting.description}};
-  if (!setting.itemType.empty()) {
-    property["items"] = {{"type", setting.itemType}};
+  if (setting.kind == operations::SettingKind::titles) {
+    property["items"] = {{"type", "string"}};
   }
   if (!setting.choices.empty()) {
     Json choices = Json::array();
@@ -228,8 +122,8 @@ std::span<const ToolEntry> toolEntries() { return kToolEntries; }
 const Json& settingsProperties() {
   static const Json properties = [] {
     Json built = Json::object();
-    for (const Setting& setting : kSettings) {
-      built[std::string(setting.name)] = describe(setting);
+    for (const operations::Setting& setting : operations::settingsTable()) {
+      built[std::string(setting.key)] = describe(setting);
     }
     return built;
   }();

@@ -1,21 +1,10 @@
 #include "server/line_reader.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include <unistd.h>
-
 namespace zindle::server {
-
-std::size_t readFrom(int fd, char* buffer, std::size_t size) {
-  for (;;) {
-    const ssize_t count = ::read(fd, buffer, size);
-    if (count >= 0) return static_cast<std::size_t>(count);
-    if (errno != EINTR) return 0;
-  }
-}
 
 LineReader::LineReader(ReadSome readSome, std::size_t maxLine)
     : readSome_(std::move(readSome)), maxLine_(maxLine) {}

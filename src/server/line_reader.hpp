@@ -10,7 +10,9 @@
 namespace zindle::server {
 
 // Lines longer than this are skipped whole, as lines that do not parse are.
-inline constexpr std::size_t kMaxLineBytes = 16u << 20;
+// A request holds a few settings; a mebibyte leaves room for any folder or
+// title, and bounds what one line can cost.
+inline constexpr std::size_t kMaxLineBytes = 1u << 20;
 
 // How much the reader asks for at a time: large enough that a stream of
 // small requests costs one read for hundreds of lines.
@@ -18,12 +20,6 @@ inline constexpr std::size_t kReadChunkBytes = 64u << 10;
 
 // Reads up to `size` bytes into `buffer`; returns 0 at end of input.
 using ReadSome = std::function<std::size_t(char* buffer, std::size_t size)>;
-
-// One read(2) of up to `size` bytes from `fd` into `buffer`, retried when a
-// signal interrupts it. Returns the number of bytes read; 0 at end of input
-// and on any other error, after which nothing more can be read either.
-// Never throws.
-std::size_t readFrom(int fd, char* buffer, std::size_t size);
 
 class LineReader {
  public:

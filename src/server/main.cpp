@@ -9,9 +9,9 @@
 #include "link/recorder.hpp"
 #include "server/dispatch.hpp"
 #include "server/line_reader.hpp"
-#include "server/output.hpp"
 #include "server/request_handler.hpp"
 #include "server/startup.hpp"
+#include "server/stdio.hpp"
 
 namespace {
 
@@ -25,6 +25,9 @@ std::optional<std::string_view> environmentValue(const char* name) {
 
 int main() {
   using namespace zindle;
+  // Before anything opens a file: a closed descriptor 1 would otherwise be
+  // taken by libcurl's socket, and the answers would go to the app.
+  server::keepStandardDescriptors();
   // A client that closes its end must not kill us with a signal: the failed
   // write ends the loop instead, and the process exits quietly.
   std::signal(SIGPIPE, SIG_IGN);

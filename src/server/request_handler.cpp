@@ -7,10 +7,10 @@
 #include <string>
 #include <utility>
 
+#include "link/json_reader.hpp"
 #include "link/recorder_error.hpp"
 #include "server/catalogue.hpp"
 #include "server/line_reader.hpp"
-#include "server/output.hpp"
 #include "server/version.hpp"
 
 namespace zindle::server {
@@ -159,7 +159,7 @@ std::optional<std::string> response(const Json& id, std::string_view method,
 std::optional<std::string> handleLine(std::string_view line,
                                       const ToolCaller& callTool) {
   if (line.empty()) return std::nullopt;
-  std::optional<Json> request = parseJson(line);
+  std::optional<Json> request = link::parseJson(line);
   // A batch (an array) is dropped whole, like anything else not an object.
   if (!request || !request->is_object()) return std::nullopt;
   const Json* method = member(*request, "method", &Json::is_string);

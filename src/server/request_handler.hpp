@@ -17,7 +17,7 @@ using ToolCaller =
 
 // The response to `line` as one line of compact JSON, LF included, or
 // nothing when the line is not a request: empty, not JSON (invalid UTF-8 and
-// nesting past kMaxJsonDepth included), not an object, without a string
+// nesting past link::kMaxJsonDepth included), not an object, without a string
 // "method", or without "id". A tools/call always gets a "result": whatever
 // `callTool` throws becomes a tool result with "isError" true. Throws nothing
 // but std::bad_alloc.

@@ -1,11 +1,12 @@
-// Any bytes an app may answer for its namespace, through the parse, the walk,
-// the status build and its text. The status always has its twelve members.
+// Any bytes an app may answer for its namespace, through the reading, the
+// status build and its text. The status always has its twelve members.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
+#include "link/json_reader.hpp"
 #include "link/json_text.hpp"
 #include "link/recorder.hpp"
 #include "operations/status.hpp"
@@ -14,17 +15,14 @@ using namespace zindle;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  std::optional<Json> document =
-      parseJson(std::string_view(reinterpret_cast<const char*>(data), size));
-  if (!document) return 0;
+  const std::string_view body(reinterpret_cast<const char*>(data), size);
   link::Reading reading;
-  link::walk(*document, reading);
+  if (!link::readNamespace(body, reading)) return 0;
   Json status = operations::statusFrom(reading);
   if (status.size() != 12 || status["settings"].size() != 12 ||
       status["assembled"].size() != 6 || status["sources"].size() > 8) {
     std::abort();
   }
-  std::string text = json(status);
-  if (text.empty()) std::abort();
+  if (json(status).empty()) std::abort();
   return 0;
 }

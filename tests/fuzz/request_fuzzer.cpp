@@ -10,12 +10,35 @@
 #include <string>
 #include <string_view>
 
+#include "link/http_reader.hpp"
+#include "link/json_reader.hpp"
 #include "link/recorder.hpp"
 #include "server/dispatch.hpp"
 #include "server/request_handler.hpp"
 #include "support/fakes.hpp"
 
 using namespace zindle;
+
+namespace {
+
+// An app that announces itself and answers every namespace read with the
+// same bytes, as they are.
+class AppOfBytes final : public link::HttpReader {
+ public:
+  explicit AppOfBytes(std::string_view tree) : tree_(tree) {}
+  std::optional<std::string_view> get(std::int64_t, std::string_view path,
+                                      std::chrono::milliseconds) override {
+    if (path == "/?HOST_INFO") {
+      return R"({"NAME": "ZindleRecorder", "OSC_PORT": 9000})";
+    }
+    return tree_;
+  }
+
+ private:
+  std::string_view tree_;
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
@@ -27,13 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
 
   // The app answers every read with that namespace, so it never leaves the
   // state the fuzzer gave it.
-  testing::ScriptedReader reader(
-      [tree](std::int64_t, const std::string& path) -> std::optional<Json> {
-        if (path == "/?HOST_INFO") {
-          return Json{{"NAME", link::kApplicationName}, {"OSC_PORT", 9000}};
-        }
-        return parseJson(tree);
-      });
+  AppOfBytes reader(tree);
   testing::RecordingSender sender;
   testing::FakeClock clock;
   link::Services services{reader, sender, clock};
@@ -54,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   auto write = [](std::string_view line) {
     if (line.empty() || line.back() != '\n' ||
         line.find('\n') != line.size() - 1 ||
-        !parseJson(line.substr(0, line.size() - 1))) {
+        !link::parseJson(line.substr(0, line.size() - 1))) {
       std::abort();
     }
     return true;

@@ -1,5 +1,10 @@
 #include "link/osc.hpp"
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +16,7 @@ namespace {
 using namespace std::string_literals;
 using zindle::link::encodeOscMessage;
 using zindle::link::OscArgument;
+using zindle::link::UdpSender;
 
 TEST(Osc, padsEachStringToFourBytesAndWritesNumbersBigEndian) {
   struct Case {
@@ -38,6 +44,31 @@ TEST(Osc, padsEachStringToFourBytesAndWritesNumbersBigEndian) {
     SCOPED_TRACE(c.address);
     EXPECT_EQ(encodeOscMessage(c.address, c.arguments), c.bytes);
   }
+}
+
+// macOS drops a datagram longer than the socket's send buffer (9216 bytes
+// unless raised) without a word; a folder or name of that size must arrive.
+TEST(Osc, aDatagramAsLongAsUdpAllowsReachesTheApp) {
+  const int app = socket(AF_INET, SOCK_DGRAM, 0);
+  const int receiveBuffer = 1 << 20;
+  setsockopt(app, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(app, reinterpret_cast<sockaddr*>(&address), length), 0);
+  getsockname(app, reinterpret_cast<sockaddr*>(&address), &length);
+
+  for (std::size_t size :
+       {std::size_t{16}, std::size_t{9220}, zindle::link::kMaxDatagramBytes}) {
+    UdpSender().send(ntohs(address.sin_port), std::string(size, 'x'));
+    pollfd ready{app, POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 2000), 1) << size;
+    std::string received(size + 1, '\0');
+    EXPECT_EQ(recv(app, received.data(), received.size(), 0),
+              static_cast<ssize_t>(size));
+  }
+  close(app);
 }
 
 }  // namespace

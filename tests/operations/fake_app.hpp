@@ -63,12 +63,14 @@ class FakeApp final : public link::HttpReader, public link::DatagramSender {
   }
 
   // Only the namespace read, of "/" within 2 s, is answered.
-  std::optional<Json> get(std::int64_t port, std::string_view path,
-                          std::chrono::milliseconds timeout) override {
+  std::optional<std::string_view> get(
+      std::int64_t port, std::string_view path,
+      std::chrono::milliseconds timeout) override {
     readTimes.push_back(clock.now() - link::Clock::TimePoint());
     const bool isRead = path == "/" && timeout == std::chrono::seconds(2);
     if (!answering || port != kQueryPort || !isRead) return std::nullopt;
-    return tree();
+    body_ = tree().dump();
+    return body_;
   }
 
   // Decodes with a reader of its own, so that the tests check the bytes the
@@ -89,6 +91,8 @@ class FakeApp final : public link::HttpReader, public link::DatagramSender {
   }
 
  private:
+  std::string body_;
+
   // Every node right below the root: the walk goes by each node's FULL_PATH.
   Json tree() const {
     Json contents = Json::object();

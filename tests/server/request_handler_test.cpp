@@ -1,8 +1,11 @@
 #include "server/request_handler.hpp"
 
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -20,22 +23,84 @@ Json fakeTool(std::string_view name, const Json& arguments) {
   return {{"name", name}, {"arguments", arguments}};
 }
 
-// The response to `line`, parsed back.
-std::optional<Json> answer(const std::string& line) {
-  const auto text = handleLine(line, fakeTool);
-  if (!text) return std::nullopt;
-  EXPECT_EQ(text->back(), '\n');
-  return parseJson(*text);
+std::optional<std::string> answer(const std::string& line) {
+  return handleLine(line, fakeTool);
 }
 
-// The result of a tool call that failed with `text`.
-Json failure(std::string_view text) {
-  return {{"content", {{{"type", "text"}, {"text", text}}}}, {"isError", true}};
+// The bytes a client reads for initialize and tools/list never change but
+// for the version: one golden file holds them, line for line.
+TEST(RequestHandler, answersInitializeAndToolsListWithTheGoldenBytes) {
+  std::ifstream file(ZINDLE_GOLDEN_DIR "/wire.jsonl");
+  std::stringstream golden;
+  golden << file.rdbuf();
+  std::string expected = golden.str();
+  const std::string placeholder = "@VERSION@";
+  expected.replace(expected.find(placeholder), placeholder.size(),
+                   ZINDLE_VERSION);
+  EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":1,"method":"initialize",)"
+                   R"("params":{"protocolVersion":"2025-06-18"}})")
+                    .value_or("") +
+                answer(R"({"jsonrpc":"2.0","id":2,"method":"tools/list"})")
+                    .value_or(""),
+            expected);
+}
+
+// Each line and its answer: nothing for a line that is no request.
+TEST(RequestHandler, answersRequestsEchoingTheirIdAndDropsAllElse) {
+  const std::vector<std::pair<std::string, std::optional<std::string>>> kCases =
+      {
+          {"", std::nullopt},
+          {"[]", std::nullopt},
+          {"{}", std::nullopt},
+          {"null", std::nullopt},
+          {"not json", std::nullopt},
+          {R"([{"id":1,"method":"ping"}])", std::nullopt},
+          {R"({"id":1,"method":5})", std::nullopt},
+          {R"({"jsonrpc":"2.0","method":"notifications/initialized"})",
+           std::nullopt},
+          {R"({"method":"tools/call","params":{"name":"broken"}})",
+           std::nullopt},
+          {R"({"id":1,"method":"ping"} {})", std::nullopt},
+          {R"({"id":-7,"method":"ping","jsonrpc":"x"})",
+           R"({"id":-7,"jsonrpc":"2.0","result":{}})"},
+          {R"({"id":18446744073709551615,"method":"ping"})",
+           R"({"id":18446744073709551615,"jsonrpc":"2.0","result":{}})"},
+          {R"({"id":-2.5,"method":"ping"})",
+           R"({"id":-2.5,"jsonrpc":"2.0","result":{}})"},
+          {R"({"id":"a/b","method":"ping"})"
+           "\r",
+           R"({"id":"a/b","jsonrpc":"2.0","result":{}})"},
+          {R"({"id":{"deep":[null,true]},"method":"ping"})",
+           R"({"id":{"deep":[null,true]},"jsonrpc":"2.0","result":{}})"},
+          {R"({"id":null,"method":"resources/list"})",
+           R"({"error":{"code":-32601,"message":"method not found: )"
+           R"(resources/list"},"id":null,"jsonrpc":"2.0"})"},
+          {R"({"id":1,"method":"Ping"})",
+           R"({"error":{"code":-32601,"message":"method not found: Ping"},)"
+           R"("id":1,"jsonrpc":"2.0"})"},
+      };
+  for (const auto& [line, expected] : kCases) {
+    EXPECT_EQ(answer(line),
+              expected ? std::optional(*expected + "\n") : std::nullopt)
+        << line;
+  }
+  const auto initialized = [](const std::string& params) {
+    return Json::parse(*answer(R"({"id":1,"method":"initialize")" + params +
+                               "}"))["result"]["protocolVersion"];
+  };
+  EXPECT_EQ(initialized(R"(,"params":{"protocolVersion":"2030-01-01"})"),
+            "2030-01-01");
+  EXPECT_EQ(initialized(R"(,"params":{"protocolVersion":3})"), "2024-11-05");
+  EXPECT_EQ(initialized(""), "2024-11-05");
 }
 
 // A tools/call always gets a result, whatever its params hold and whatever
 // the tool throws.
-TEST(RequestHandler, answersToolCallsWithResultsAndOtherMethodsWithAnError) {
+TEST(RequestHandler, answersEveryToolCallWithAResult) {
+  const auto failure = [](std::string_view text) {
+    return Json{{"content", {{{"type", "text"}, {"text", text}}}},
+                {"isError", true}};
+  };
   const Json none = {{"name", ""}, {"arguments", Json::object()}};
   const std::pair<std::string, Json> kCases[] = {
       {"[1]", none},
@@ -49,17 +114,11 @@ TEST(RequestHandler, answersToolCallsWithResultsAndOtherMethodsWithAnError) {
       // A text that is not UTF-8 could not be written: no answer would come.
       {R"({"name":"unwritable"})", failure("The tool failed unexpectedly")},
   };
-  for (const auto& [params, expected] : kCases)
-    EXPECT_EQ(
-        answer(R"({"id":1,"method":"tools/call","params":)" + params + "}"),
-        (Json{{"jsonrpc", "2.0"}, {"id", 1}, {"result", expected}}));
-  // Any other method gets the one JSON-RPC error there is.
-  EXPECT_EQ(answer(R"({"id":1,"method":"resources/list"})"),
-            (Json{{"jsonrpc", "2.0"},
-                  {"id", 1},
-                  {"error",
-                   {{"code", -32601},
-                    {"message", "method not found: resources/list"}}}}));
+  for (const auto& [params, expected] : kCases) {
+    EXPECT_EQ(Json::parse(*answer(R"({"id":1,"method":"tools/call","params":)" +
+                                  params + "}")),
+              (Json{{"jsonrpc", "2.0"}, {"id", 1}, {"result", expected}}));
+  }
 }
 
 }  // namespace

@@ -39,20 +39,29 @@ class ScriptedReader final : public link::HttpReader {
     std::string path;
     std::chrono::milliseconds timeout;
   };
+  // The document to answer with, written out as the body; nothing for no
+  // answer.
   using Answer =
       std::function<std::optional<Json>(std::int64_t port, const std::string&)>;
 
   explicit ScriptedReader(Answer script = {}) : answer(std::move(script)) {}
 
-  std::optional<Json> get(std::int64_t port, std::string_view path,
-                          std::chrono::milliseconds timeout) override {
+  std::optional<std::string_view> get(
+      std::int64_t port, std::string_view path,
+      std::chrono::milliseconds timeout) override {
     requests.push_back({port, std::string(path), timeout});
-    if (!answer) return std::nullopt;
-    return answer(port, std::string(path));
+    const std::optional<Json> document =
+        answer ? answer(port, std::string(path)) : std::nullopt;
+    if (!document) return std::nullopt;
+    body_ = document->dump();
+    return body_;
   }
 
   Answer answer;
   std::vector<Request> requests;
+
+ private:
+  std::string body_;
 };
 
 class RecordingSender final : public link::DatagramSender {

@@ -39,6 +39,8 @@ class LoopbackHttp {
   int connections() const { return connections_; }  // accepted so far
   // The head of every request read so far (up to its blank line), in order.
   std::vector<std::string> requests() const;
+  // Every byte read so far, requests or not.
+  std::string received() const;
 
  private:
   void run();
@@ -50,6 +52,7 @@ class LoopbackHttp {
   std::atomic<int> connections_{0};
   mutable std::mutex mutex_;
   std::vector<std::string> requests_;
+  std::string received_;
   std::thread thread_;
 };
 

@@ -43,7 +43,7 @@ std::optional<std::pair<int, std::string>> httpGet(int port,
     return std::nullopt;
   }
   std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
-  if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
+  if (send(fd, request.data(), request.size(), 0) < 0) {
     close(fd);
     return std::nullopt;
   }
@@ -83,13 +83,6 @@ Simulator::Simulator(std::vector<std::string> options, int port,
 Simulator::~Simulator() {
   process_->kill(SIGTERM);
   process_->wait(Milliseconds(3000));
-}
-
-void Simulator::osc(const std::string& address, const std::string& text) const {
-  lo_address target =
-      lo_address_new("127.0.0.1", std::to_string(oscPort_).c_str());
-  lo_send(target, address.c_str(), "s", text.c_str());
-  lo_address_free(target);
 }
 
 void Simulator::osc(const std::string& address, int number) const {
@@ -174,6 +167,10 @@ int freePortRange(int count) {
     bool allFree = true;
     for (int port = first; port < first + count && allFree; ++port) {
       int fd = socket(AF_INET, SOCK_STREAM, 0);
+      // As the servers bind: a port a closed connection still holds in
+      // TIME_WAIT is free to them.
+      const int on = 1;
+      setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
       auto candidate = loopback(port);
       allFree = bind(fd, reinterpret_cast<sockaddr*>(&candidate),
                      sizeof candidate) == 0;

@@ -33,7 +33,6 @@ class Simulator {
 
   // Scripts the simulator at run time with one OSC message (/sim/...),
   // sent through liblo, an encoder independent of the server's.
-  void osc(const std::string& address, const std::string& text) const;
   void osc(const std::string& address, int number) const;
   void osc(const std::string& address, float number) const;
   // GET of `path` on the OSCQuery server; nothing when it does not answer.
@@ -69,7 +68,8 @@ class DatagramCollector {
   int port_ = 0;
 };
 
-// Finds `count` consecutive TCP ports on 127.0.0.1 that nothing listens on.
+// Finds `count` consecutive TCP ports on 127.0.0.1 that nothing listens on
+// (ports another test left in TIME_WAIT count as free).
 int freePortRange(int count);
 
 }  // namespace zindle::testing

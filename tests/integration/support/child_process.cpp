@@ -61,16 +61,23 @@ int msLeft(Clock::time_point deadline) {
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
-                           const std::vector<EnvChange>& env) {
+                           const std::vector<EnvChange>& env, Stdio stdio) {
   int in[2], out[2], err[2];
   makePipe(in);
   makePipe(out);
   makePipe(err);
+  // The flag belongs to the open pipe, which the child's descriptor shares.
+  if (stdio.nonBlockingInput) fcntl(in[0], F_SETFL, O_NONBLOCK);
+  if (stdio.nonBlockingOutput) fcntl(out[1], F_SETFL, O_NONBLOCK);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  if (stdio.noOutput) {
+    posix_spawn_file_actions_addclose(&actions, 1);
+  } else {
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  }
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
 
   std::vector<char*> args;

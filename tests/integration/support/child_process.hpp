@@ -20,12 +20,21 @@ struct EnvChange {
   std::optional<std::string> value;  // nothing: remove the variable
 };
 
+// How the child's standard input and output are handed over: pipes by
+// default, as a client hands them; either may be non-blocking, and the
+// output may be left closed.
+struct Stdio {
+  bool nonBlockingInput = false;
+  bool nonBlockingOutput = false;
+  bool noOutput = false;
+};
+
 class ChildProcess {
  public:
   // Starts `argv` with this process's environment changed by `env`.
   // Throws std::runtime_error when the program cannot be started.
   ChildProcess(const std::vector<std::string>& argv,
-               const std::vector<EnvChange>& env = {});
+               const std::vector<EnvChange>& env = {}, Stdio stdio = {});
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

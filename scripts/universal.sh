@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# macOS: one server binary for Apple silicon and Intel Macs, from macOS 13
+# on, needing nothing but the system at run time, ad hoc signed: ready to be
+# signed with a Developer ID and notarized by whoever distributes it. Tests
+# and the simulator are left out.
+#
+# Usage: scripts/universal.sh [build folder]   (make universal)
+# Prints the path of the binary on its last line.
+set -euo pipefail
+
+if [ "$(uname -s)" != Darwin ]; then
+  echo "universal.sh: a universal binary is made on macOS" >&2
+  exit 1
+fi
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+mkdir -p "${1:-build/universal}"
+build="$(cd "${1:-build/universal}" && pwd)"
+archs="arm64;x86_64"
+minimum=13.0
+brew_prefix="$(brew --prefix)"
+
+say() { printf 'universal: %s\n' "$*" >&2; }
+
+# Homebrew's simdjson holds the architecture of this Mac alone, so both are
+# built from the source its formula pins (checksum and all), into a folder
+# of the build's own.
+deps="$build/deps"
+archive_lib="$deps/lib/libsimdjson.a"
+if ! lipo "$archive_lib" -verify_arch arm64 x86_64 >/dev/null 2>&1; then
+  say "building simdjson for arm64 and x86_64 from Homebrew's source"
+  brew fetch --build-from-source simdjson >/dev/null
+  source_archive="$(brew --cache --build-from-source simdjson)"
+  rm -rf "$build/simdjson-source" "$build/simdjson"
+  mkdir -p "$build/simdjson-source"
+  tar -xf "$source_archive" -C "$build/simdjson-source" --strip-components 1
+  cmake -S "$build/simdjson-source" -B "$build/simdjson" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_OSX_ARCHITECTURES="$archs" \
+    -DCMAKE_OSX_DEPLOYMENT_TARGET="$minimum" -DBUILD_SHARED_LIBS=OFF \
+    -DSIMDJSON_DEVELOPER_MODE=OFF -DCMAKE_INSTALL_PREFIX="$deps" >/dev/null
+  cmake --build "$build/simdjson"
+  cmake --install "$build/simdjson" >/dev/null
+fi
+
+say "building the server"
+cmake -S "$root" -B "$build/server" -G Ninja -Wno-dev \
+  -DCMAKE_BUILD_TYPE=Release -DZINDLE_WERROR=ON -DZINDLE_TESTS=OFF \
+  -DZINDLE_SIM=OFF -DCMAKE_OSX_ARCHITECTURES="$archs" \
+  -DCMAKE_OSX_DEPLOYMENT_TARGET="$minimum" \
+  -DCMAKE_PREFIX_PATH="$brew_prefix" \
+  -DSIMDJSON_INCLUDE_DIR="$deps/include" -DSIMDJSON_ARCHIVE="$archive_lib" \
+  >/dev/null
+cmake --build "$build/server"
+
+binary="$build/zindle_recorder_mcp"
+cp "$build/server/zindle_recorder_mcp" "$binary"
+# Ad hoc: signed, with no identity. The embedded information dictionary
+# gives the signature its identifier.
+codesign --force --sign - "$binary"
+
+say "checking it"
+lipo "$binary" -verify_arch arm64 x86_64
+sh "$root/scripts/check_runtime.sh" "$binary"
+codesign --verify --strict "$binary"
+oldest=$(otool -l "$binary" |
+  awk '/LC_BUILD_VERSION/ { seen = 1 } seen && $1 == "minos" { print $2; seen = 0 }' |
+  sort -u)
+if [ "$oldest" != "$minimum" ]; then
+  say "built for macOS $oldest, not $minimum"
+  exit 1
+fi
+version=$(sed -n 's/^project(zindle_recorder_mcp VERSION \([0-9.]*\).*/\1/p' \
+  "$root/CMakeLists.txt")
+answer=$(printf '%s\n' '{"jsonrpc":"2.0","id":1,"method":"initialize"}' |
+  "$binary")
+case "$answer" in
+  *"\"version\":\"$version\""*) ;;
+  *) say "initialize did not report version $version: $answer"; exit 1 ;;
+esac
+say "arm64 and x86_64, macOS $minimum on, system libraries only, signed ad hoc"
+echo "$binary"

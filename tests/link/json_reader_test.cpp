@@ -1,0 +1,158 @@
+#include "link/json_reader.hpp"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "link/recorder.hpp"
+
+namespace zindle::link {
+namespace {
+
+// The values and sources read from `body` by a reading that starts with the
+// sources ["Old"]; null when the body is refused.
+Json readOf(const std::string& body) {
+  Reading reading{{}, {"Old"}};
+  if (!readNamespace(body, reading)) return nullptr;
+  return {{"values", reading.values}, {"sources", reading.sources}};
+}
+
+std::string nested(std::size_t depth) {
+  return std::string(depth, '[') + std::string(depth, ']');
+}
+
+// An array holding `count` items at two levels: one array, and its zeros.
+std::string items(std::size_t count) {
+  std::string text = "[[0";
+  for (std::size_t i = 2; i < count; ++i) text += ",0";
+  return text + "]]";
+}
+
+TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // Every depth, the root too; a member of CONTENTS that is no object
+      // is skipped, and of two nodes with one path the later one wins.
+      {R"({"FULL_PATH": "/", "VALUE": ["root"], "CONTENTS": {"a": "text",
+           "b": {"FULL_PATH": "/size", "VALUE": [1920, 1080], "CONTENTS": {
+             "c": {"FULL_PATH": "/x", "VALUE": [1]}}},
+           "d": {"FULL_PATH": "/x", "VALUE": [null]},
+           "e": {"FULL_PATH": "/y", "VALUE": [
+             {"k": [-1, 2.5, true, "s", 18446744073709551615]}]}}})",
+       R"({"values": {"/": "root", "/size": 1920, "/x": null,
+           "/y": {"k": [-1, 2.5, true, "s", 18446744073709551615]}},
+           "sources": ["Old"]})"},
+      // No value without a VALUE array that has an element.
+      {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": []},
+                        "b": {"FULL_PATH": "/b", "VALUE": "idle"},
+                        "c": {"FULL_PATH": 3, "VALUE": [1]}}})",
+       R"({"values": {}, "sources": ["Old"]})"},
+      // The titles come from the first RANGE object; when that is malformed
+      // there are none.
+      {R"({"FULL_PATH": "/source", "VALUE": ["Camera"],
+           "RANGE": [{"VALS": ["Camera", "Screen"]}, {"VALS": ["Other"]}]})",
+       R"({"values": {"/source": "Camera"}, "sources": ["Camera", "Screen"]})"},
+      {R"({"FULL_PATH": "/source", "VALUE": [""], "RANGE": [{}]})",
+       R"({"values": {"/source": ""}, "sources": []})"},
+      {R"({"FULL_PATH": "/source", "VALUE": [""],
+           "RANGE": [{"VALS": ["Camera", 3]}]})",
+       R"({"values": {"/source": ""}, "sources": []})"},
+      // No usable RANGE, or no value, leaves the titles as they were.
+      {R"({"FULL_PATH": "/source", "VALUE": [""], "RANGE": []})",
+       R"({"values": {"/source": ""}, "sources": ["Old"]})"},
+      {R"({"FULL_PATH": "/source", "VALUE": [""], "RANGE": [{}, 1]})",
+       R"({"values": {"/source": ""}, "sources": ["Old"]})"},
+      {R"({"FULL_PATH": "/source", "VALUE": [], "RANGE": [{"VALS": ["A"]}]})",
+       R"({"values": {}, "sources": ["Old"]})"},
+      {"\xEF\xBB\xBF{}", R"({"values": {}, "sources": ["Old"]})"},
+      // Not one JSON object: no namespace at all.
+      {R"([{"FULL_PATH": "/a", "VALUE": [1]}])", "null"},
+      {"", "null"},
+      {"{} x", "null"},
+      {"{\"FULL_PATH\": \"/a\", \"VALUE\": [\"\xff\"]}", "null"},
+      {"{\"a\": " + nested(kMaxJsonDepth) + "}", "null"},
+      // A value too large for what is left to read is left out.
+      {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": [)" +
+           items(kMaxJsonItems + 1) + R"(]}, "b": {"FULL_PATH": "/b",
+           "VALUE": [[1]]}}})",
+       R"({"values": {"/b": [1]}, "sources": ["Old"]})"},
+      {"{\"a\": " + nested(kMaxJsonDepth - 1) + "}",
+       R"({"values": {}, "sources": ["Old"]})"},
+  };
+  for (const auto& [body, expected] : cases) {
+    const Json read = readOf(body);
+    // Compared as text, so that a failure prints no more than it must.
+    EXPECT_EQ(read.dump().substr(0, 300), Json::parse(expected).dump())
+        << body.substr(0, 200);
+  }
+}
+
+// What a request line may be: one object or array, nothing more, nothing
+// deeper than the writer can take; read to the values nlohmann would give.
+TEST(JsonReader, readsARequestLineAsOneObjectOrArrayOfJsonValues) {
+  const std::vector<std::pair<std::string, std::string>> kCases = {
+      {"\xEF\xBB\xBF {\"a\" : [ ] } ", R"({"a":[]})"},
+      {R"({"a":1,"b":2,"a":3})", R"({"a":3,"b":2})"},
+      {R"(["]]]]]]", "\"[[["])", R"(["]]]]]]","\"[[["])"},
+      {"[18446744073709551615, -9223372036854775808, -0, 1e-400, 2.5E+3]",
+       "[18446744073709551615,-9223372036854775808,0,0.0,2500.0]"},
+      // Past 64 bits: a double, as nlohmann reads it, whatever follows.
+      {"[18446744073709551616, {\"x\": [true]}]",
+       R"([1.8446744073709552e+19,{"x":[true]}])"},
+      {R"(["\ud83c\udfa5\u00e9\/"])", "[\"\U0001F3A5\u00e9/\"]"},
+      {nested(kMaxJsonDepth), nested(kMaxJsonDepth)},
+      {"[\"" + std::string(kMaxJsonDepth + 1, '[') + "\"]",
+       "[\"" + std::string(kMaxJsonDepth + 1, '[') + "\"]"},
+      {nested(kMaxJsonDepth + 1), "none"},
+      {"[18446744073709551616," + nested(kMaxJsonDepth) + "]", "none"},
+      {std::string("{}\0", 3), "none"},
+      {std::string("[\"\0\"]", 5), "none"},
+      {"{}x", "none"},
+      {"1", "none"},
+      {"\"text\"", "none"},
+      {"[1e400]", "none"},
+      {"[01]", "none"},
+      {"[\"\xff\"]", "none"},
+      {R"(["\udc00"])", "none"},
+      {"", "none"},
+  };
+  for (const auto& [text, expected] : kCases) {
+    const std::optional<Json> read = parseJson(text);
+    EXPECT_EQ(read ? read->dump() : "none", expected) << text.substr(0, 40);
+  }
+  // Up to kMaxJsonItems items, counted alike when nlohmann reads a number
+  // past 64 bits.
+  const std::string large = "[18446744073709551616, ";
+  EXPECT_TRUE(parseJson(items(kMaxJsonItems)));
+  EXPECT_FALSE(parseJson(items(kMaxJsonItems + 1)));
+  EXPECT_TRUE(parseJson(large + items(kMaxJsonItems - 2) + "]"));
+  EXPECT_FALSE(parseJson(large + items(kMaxJsonItems - 1) + "]"));
+  EXPECT_TRUE(parseJson("[-1]")->at(0).is_number_integer());
+  EXPECT_TRUE(parseJson("[1]")->at(0).is_number_unsigned());
+}
+
+TEST(JsonReader, theHostInformationNamesTheAppAndAWholeOscPort) {
+  const std::vector<std::pair<std::string, std::optional<std::int64_t>>> cases =
+      {
+          {R"({"NAME": "ZindleRecorder", "OSC_PORT": 9000})", 9000},
+          {R"({"OSC_PORT": 1.0, "NAME": "ZindleRecorder", "X": []})", 1},
+          {R"({"NAME": "ZindleRecorder", "OSC_PORT": 65535})", 65535},
+          {R"({"NAME": "ZindleRecorder", "OSC_PORT": 65536})", std::nullopt},
+          {R"({"NAME": "ZindleRecorder", "OSC_PORT": 0})", std::nullopt},
+          {R"({"NAME": "ZindleRecorder", "OSC_PORT": 9000.5})", std::nullopt},
+          {R"({"NAME": "ZindleRecorder", "OSC_PORT": "9000"})", std::nullopt},
+          {R"({"NAME": "ZindleRecorder"})", std::nullopt},
+          {R"({"NAME": "zindlerecorder", "OSC_PORT": 9000})", std::nullopt},
+          {R"({"NAME": null, "OSC_PORT": 9000})", std::nullopt},
+          {R"([{"NAME": "ZindleRecorder", "OSC_PORT": 9000}])", std::nullopt},
+          {"{}", std::nullopt},
+          {"not json", std::nullopt},
+      };
+  for (const auto& [body, port] : cases) {
+    EXPECT_EQ(appOscPort(body), port) << body;
+  }
+}
+
+}  // namespace
+}  // namespace zindle::link
