@@ -9,21 +9,18 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "child_process.hpp"
 #include "http_floor.hpp"
-#include "support/apps.hpp"
-#include "support/child_process.hpp"
 
 namespace zindle::bench {
 namespace {
 
-using testing::ChildProcess;
-using testing::EnvChange;
-using testing::Milliseconds;
 using Clock = std::chrono::steady_clock;
 
 const std::string kPing =
@@ -58,12 +55,10 @@ double coldStart(const std::vector<std::string>& argv, int runs) {
   std::vector<double> samples;
   for (int i = 0; i < runs; ++i) {
     auto started = Clock::now();
-    ChildProcess child(argv);
+    ChildProcess child(argv);  // ended when it leaves the scope
     child.write(kInitialize);
     auto line = child.readLine(Milliseconds(10000));
     samples.push_back(microseconds(Clock::now() - started));
-    child.closeInput();
-    child.wait(Milliseconds(10000));
     if (!line) return -1;
   }
   return spread(samples).median;
@@ -156,11 +151,16 @@ int run(const std::string& server, const std::string& floor,
                   pipelined(ours, 5000), pipelined(bare, 5000), "req/s",
                   ">= 0.7x floor"});
 
-  testing::Simulator sim({}, 0, simulator);
-  ChildProcess withApp({server}, {EnvChange{"ZINDLE_OSCQUERY_PORT",
-                                            std::to_string(sim.queryPort())}});
+  // The simulator on a free port, which it announces on its first line.
+  ChildProcess sim({simulator, "--port", "0"});
+  const std::string ready = sim.readLine(Milliseconds(5000)).value_or("");
+  const std::size_t at = ready.find("query port ");
+  const int queryPort =
+      at == std::string::npos ? 0 : std::atoi(ready.c_str() + at + 11);
+  ChildProcess withApp({server},
+                       {{"ZINDLE_OSCQUERY_PORT", std::to_string(queryPort)}});
   auto status = roundTrips(withApp, kStatus, 500);
-  auto get = spread(httpFloor(sim.queryPort(), 500));
+  auto get = spread(httpFloor(queryPort, 500));
   rows.push_back({"recorder_status round trip, median (500)", status.median,
                   get.median, "us", "<= 2x floor"});
   rows.push_back(

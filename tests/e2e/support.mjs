@@ -9,29 +9,23 @@ import { StdioClientTransport } from "@modelcontextprotocol/sdk/client/stdio.js"
 
 export const serverPath = process.env.ZINDLE_SERVER;
 export const simPath = process.env.ZINDLE_SIM;
-if (!serverPath || !simPath) {
-  throw new Error("set ZINDLE_SERVER and ZINDLE_SIM to the built programs");
-}
 
-// Starts the simulator on free ports and resolves once it is listening.
-export async function startSimulator(args = []) {
-  const child = spawn(simPath, ["--port", "0", ...args], {
-    stdio: ["ignore", "pipe", "inherit"],
+// Starts the simulator on free ports (or `port`) and resolves once it
+// listens. With --verbose it logs each OSC message it takes: `oscLog()`.
+export async function startSimulator(args = [], port = 0) {
+  const child = spawn(simPath, ["--port", String(port), ...args], {
+    stdio: ["ignore", "pipe", "pipe"],
   });
-  const lines = createInterface({ input: child.stdout });
-  const [line] = await Promise.race([
-    once(lines, "line"),
-    once(child, "exit").then(() => {
-      throw new Error("the simulator ended before it was ready");
-    }),
-  ]);
-  const match = /query port (\d+), osc port (\d+)/.exec(line);
-  if (!match) throw new Error(`unexpected first line: ${line}`);
+  let log = "";
+  child.stderr.on("data", (chunk) => (log += chunk));
+  const [line] = await once(createInterface({ input: child.stdout }), "line");
+  const queryPort = Number(/query port (\d+)/.exec(line)[1]);
   return {
-    queryPort: Number(match[1]),
-    oscPort: Number(match[2]),
+    queryPort,
+    oscLog: () => log.split("\n").filter((l) => l.startsWith("osc ")).map((l) => l.slice(4)),
+    kill: () => child.kill("SIGKILL"),
     async stop() {
-      if (child.exitCode === null) {
+      if (child.exitCode === null && child.signalCode === null) {
         child.kill("SIGTERM");
         await once(child, "exit");
       }
@@ -39,31 +33,26 @@ export async function startSimulator(args = []) {
   };
 }
 
-// Connects a client to a fresh server process. The server's standard error
-// is collected: it must stay empty.
-export async function connect({ command = serverPath, env = {} } = {}) {
-  const transport = new StdioClientTransport({
-    command,
-    args: [],
-    env: { PATH: process.env.PATH, ...env },
-    stderr: "pipe",
-  });
+// Connects a client to a fresh server process, with `env` as its whole
+// environment, as a desktop client starts it. Its standard error must stay
+// empty.
+export async function connect({ command = serverPath, args = [], env = {} } = {}) {
+  const transport = new StdioClientTransport({ command, args, env, stderr: "pipe" });
   let stderr = "";
   transport.stderr.on("data", (chunk) => (stderr += chunk));
-  let negotiated;
-  transport.setProtocolVersion = (version) => (negotiated = version);
   const client = new Client({ name: "zindle-e2e", version: "1.0.0" });
   await client.connect(transport);
-  return {
-    client,
-    protocolVersion: () => negotiated,
-    stderr: () => stderr,
-    close: () => client.close(),
-  };
+  const call = (name, args = {}) => client.callTool({ name, arguments: args });
+  return { client, call, stderr: () => stderr, close: () => client.close() };
 }
 
-// The status dictionary from a successful tool result.
-export function statusOf(result) {
+// The status dictionary of a successful tool result; the text of a failed
+// one.
+export const statusOf = (result) => {
   if (result.isError) throw new Error(result.content[0].text);
   return JSON.parse(result.content[0].text);
-}
+};
+export const errorOf = (result) => {
+  if (!result.isError) throw new Error("the tool did not fail");
+  return result.content[0].text;
+};

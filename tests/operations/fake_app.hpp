@@ -1,19 +1,22 @@
 #pragma once
 // A stand-in for the app, for the operations' unit tests: it answers the
-// namespace read from its values, decodes the OSC messages it is sent, and
-// reacts to each through a rule the test can replace. Time is a FakeClock.
+// namespace read from its values, decodes the OSC messages it is sent with
+// liblo (a decoder we did not write), and reacts to each through a rule the
+// test can replace. Time is a FakeClock.
 
-#include <algorithm>
-#include <bit>
+#include <lo/lo.h>
+
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
-#include <variant>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "link/recorder.hpp"
 #include "support/fakes.hpp"
@@ -25,9 +28,7 @@ class FakeApp final : public link::HttpReader, public link::DatagramSender {
   static constexpr std::int64_t kQueryPort = 9240;
   static constexpr std::int64_t kOscPort = 9000;
 
-  // One message received, decoded: its address and its one argument;
-  // "<unreadable>" and 0 when it was not a well-formed OSC message with one
-  // argument to the app's port.
+  // One message received: its address and its one argument.
   using Message = std::pair<std::string, link::OscArgument>;
   using Rule = std::function<void(FakeApp& app, const Message& message)>;
 
@@ -62,67 +63,56 @@ class FakeApp final : public link::HttpReader, public link::DatagramSender {
     };
   }
 
-  // Only the namespace read, of "/" within 2 s, is answered.
+  // Only the namespace read, of "/" within 2 s, is answered: every node
+  // right below the root, as the walk goes by each node's FULL_PATH.
   std::optional<std::string_view> get(
       std::int64_t port, std::string_view path,
       std::chrono::milliseconds timeout) override {
     readTimes.push_back(clock.now() - link::Clock::TimePoint());
     const bool isRead = path == "/" && timeout == std::chrono::seconds(2);
     if (!answering || port != kQueryPort || !isRead) return std::nullopt;
-    body_ = tree().dump();
-    return body_;
-  }
-
-  // Decodes with a reader of its own, so that the tests check the bytes the
-  // server writes rather than trusting its writer.
-  void send(std::int64_t port, std::string_view bytes) override {
-    std::size_t at = 0;
-    Message message{field(bytes, at), 0};
-    const std::string tags = field(bytes, at);
-    if (tags == ",s") message.second = field(bytes, at);
-    if (tags == ",i") message.second = word<std::int32_t>(bytes, at);
-    if (tags == ",f") message.second = word<float>(bytes, at);
-    const bool known = tags == ",s" || tags == ",i" || tags == ",f";
-    if (!known || port != kOscPort || at != bytes.size()) {
-      message = {"<unreadable>", 0};
-    }
-    received.push_back(message);
-    onMessage(*this, message);
-  }
-
- private:
-  std::string body_;
-
-  // Every node right below the root: the walk goes by each node's FULL_PATH.
-  Json tree() const {
     Json contents = Json::object();
-    for (const auto& [path, value] : values) {
-      contents[path] = {{"FULL_PATH", path}, {"VALUE", Json::array({value})}};
+    for (const auto& [at, value] : values) {
+      contents[at] = {{"FULL_PATH", at}, {"VALUE", Json::array({value})}};
     }
     contents["/source"] = {{"FULL_PATH", "/source"},
                            {"VALUE", Json::array({""})},
                            {"RANGE", Json::array({{{"VALS", sources}}})}};
-    return {{"FULL_PATH", "/"}, {"CONTENTS", contents}};
+    body_ = Json{{"FULL_PATH", "/"}, {"CONTENTS", contents}}.dump();
+    return body_;
   }
 
-  // An OSC string and its padding to a multiple of four bytes.
-  static std::string field(std::string_view bytes, std::size_t& at) {
-    const std::size_t begin = std::min(at, bytes.size());
-    const std::size_t end = std::min(bytes.find('\0', begin), bytes.size());
-    at = (end / 4 + 1) * 4;
-    return std::string(bytes.substr(begin, end - begin));
-  }
-
-  // A big-endian 32-bit number.
-  template <typename Number>
-  static Number word(std::string_view bytes, std::size_t& at) {
-    std::uint32_t word = 0;
-    for (const char byte : bytes.substr(std::min(at, bytes.size()), 4)) {
-      word = word << 8 | static_cast<unsigned char>(byte);
+  void send(std::int64_t port, std::string_view bytes) override {
+    EXPECT_EQ(port, kOscPort);
+    std::string copy(bytes);  // liblo reads a mutable buffer
+    int result = 0;
+    lo_message message =
+        lo_message_deserialise(copy.data(), copy.size(), &result);
+    ASSERT_NE(message, nullptr) << "not an OSC message";
+    ASSERT_EQ(lo_message_get_argc(message), 1);
+    // liblo keeps its values 4-byte aligned only: copied out.
+    const char* value = nullptr;
+    std::memcpy(&value, lo_message_get_argv(message), sizeof value);
+    Message decoded{lo_get_path(copy.data(), copy.size()), 0};
+    switch (lo_message_get_types(message)[0]) {
+      case 'i':
+        decoded.second = std::int32_t{};
+        std::memcpy(&std::get<std::int32_t>(decoded.second), value, 4);
+        break;
+      case 'f':
+        decoded.second = float{};
+        std::memcpy(&std::get<float>(decoded.second), value, 4);
+        break;
+      default:
+        decoded.second = std::string(value);
     }
-    at += 4;
-    return std::bit_cast<Number>(word);
+    lo_message_free(message);
+    received.push_back(decoded);
+    onMessage(*this, decoded);
   }
+
+ private:
+  std::string body_;
 };
 
 using Messages = std::vector<FakeApp::Message>;

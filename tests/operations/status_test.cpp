@@ -1,5 +1,6 @@
 #include "operations/status.hpp"
 
+#include <fstream>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -17,17 +18,13 @@ link::Reading readingOf(const Json& values,
           std::move(sources)};
 }
 
-// What a namespace without a single node gives.
-Json emptyStatus() {
-  return Json::parse(R"({
-    "version": null, "ndi": false, "soundLeftOut": null, "state": null,
-    "elapsed": null, "dropped": null, "error": null, "failure": null,
-    "sources": [], "sourcesAvailable": [],
-    "settings": {"codec": null, "fps": null, "bitrate": null, "folder": null,
-      "name": null, "output": null, "layout": null, "gap": null, "width": null,
-      "height": null, "sound": null, "performance": false},
-    "assembled": {"width": null, "height": null, "file": null, "frames": null,
-      "dropped": null, "soundWritten": null}})");
+// The status of a namespace without a single node ("empty"), and of one
+// where each path holds its own name ("paths"), so that a member read from
+// the wrong path shows which one; there the flags hold true, and the
+// settings' sound a choice.
+Json golden(const std::string& which) {
+  std::ifstream file(ZINDLE_GOLDEN_DIR "/status.json");
+  return Json::parse(file)[which];
 }
 
 // The source entry of `slot` when the app shows nothing of it but `title`.
@@ -51,32 +48,11 @@ void addPathsOf(const Json& status, Json& values) {
 }
 
 TEST(Status, emptyNamespaceGivesNullsFalseFlagsAndEmptyLists) {
-  EXPECT_EQ(statusFrom(link::Reading{}), emptyStatus());
+  EXPECT_EQ(statusFrom(link::Reading{}), golden("empty"));
 }
 
 TEST(Status, readsEachMemberFromItsPath) {
-  // Each path holds its own name, so a member read from the wrong path
-  // shows which one; the flags hold true, the settings' sound a choice.
-  const Json expected = Json::parse(R"({
-    "version": "/status/version", "ndi": true, "state": "/status/state",
-    "soundLeftOut": "/status/sound/leftout", "elapsed": "/status/elapsed",
-    "dropped": "/status/dropped", "error": "/status/error",
-    "failure": "/status/failure", "sourcesAvailable": [],
-    "settings": {"codec": "/codec", "fps": "/fps", "bitrate": "/bitrate",
-      "folder": "/folder", "name": "/name", "output": "/output",
-      "layout": "/layout", "gap": "/gap", "width": "/width",
-      "height": "/height", "sound": "computer", "performance": true},
-    "assembled": {"width": "/status/assembled/width",
-      "height": "/status/assembled/height", "file": "/status/assembled/file",
-      "frames": "/status/assembled/frames",
-      "dropped": "/status/assembled/dropped",
-      "soundWritten": "/status/sound/written"},
-    "sources": [{"place": 2, "title": "Studio", "online": true,
-      "kind": "/status/source/2/kind", "width": "/status/source/2/width",
-      "height": "/status/source/2/height", "fps": "/status/source/2/fps",
-      "file": "/status/source/2/file", "frames": "/status/source/2/frames",
-      "dropped": "/status/source/2/dropped", "sound": true,
-      "soundWritten": "/status/source/2/soundwritten"}]})");
+  const Json expected = golden("paths");
   Json values = Json::parse(R"({"/status/ndi": true, "/performance": true,
     "/sound": "computer", "/source/2": "Studio",
     "/status/source/2/online": true, "/status/source/2/sound": true})");
@@ -95,7 +71,7 @@ TEST(Status, aFlagIsSetByTrueAndWholeNonZeroNumbersOnly) {
 
 TEST(Status, listsTheSlotsHoldingATitleAndTheNdiTitlesApart) {
   // A slot's kind and soundWritten come from its own lower-case paths only.
-  Json expected = emptyStatus();
+  Json expected = golden("empty");
   expected["sources"] = {bareEntry(1, "A"), bareEntry(3, "C"),
                          bareEntry(5, "E")};
   expected["sourcesAvailable"] = Json::parse(R"([{"title": "A", "kind": "ndi"},

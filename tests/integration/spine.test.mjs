@@ -1,0 +1,93 @@
+// The server binary as a client meets it: what it answers, what it drops,
+// how it ends, and its standard streams as a client may hand them over. No
+// app is needed for any of this.
+import assert from "node:assert/strict";
+import { test } from "node:test";
+
+import { asTheApp, exitWithin, ping, startFakeApp, startServer } from "./support.mjs";
+
+// Which lines get which answer is the unit tests'; here, the process: its
+// answers in order, its version, its end, and nothing on standard error.
+test("answers only requests, in order, and ends with status 0", async () => {
+  // Nothing listens on ports 1 to 16: a tool call fails at once.
+  const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: "+1" } });
+  server.write('\nnot json\n{"method":"tools/call"}\n{"id":"a/b","method":"initialize"}\r\n' +
+    '{"id":4,"method":"tools/call"}\n{"id":7,"method":"ping"}');
+  server.end();
+  const initialized = JSON.parse(await server.nextLine());
+  // The build's version: on a Mac, from the information dictionary linked
+  // into the binary.
+  assert.equal(initialized.result.serverInfo.version, process.env.ZINDLE_VERSION);
+  assert.match(JSON.parse(await server.nextLine()).result.content[0].text, /ports 1\u201316\./);
+  assert.equal(await server.nextLine(), '{"id":7,"jsonrpc":"2.0","result":{}}');
+  assert.equal(await server.nextLine(), undefined);
+  assert.equal(await server.exited, 0);
+  assert.equal(server.stderr(), "");
+});
+
+test("drops a line cut short by the end of input", async () => {
+  const server = startServer();
+  server.write(ping + '{"id":2,"meth');
+  server.end();
+  assert.equal(await server.nextLine(), '{"id":1,"jsonrpc":"2.0","result":{}}');
+  assert.equal(await server.nextLine(), undefined);
+  assert.equal(await server.exited, 0);
+});
+
+test("ends quietly when the client closes its end of the output", async () => {
+  const server = startServer();
+  server.stopReading();
+  // The answers have nowhere to go; the server must not die of SIGPIPE.
+  for (let i = 0; i < 100; i++) server.write(ping);
+  server.end();
+  assert.equal(await exitWithin(server, 5000), 0);
+  assert.equal(server.stderr(), "");
+});
+
+test("survives huge and deeply nested lines", async () => {
+  const server = startServer();
+  server.write("[".repeat(100000) + "\n");
+  server.write(`{"id":1,"method":"ping","pad":"${"x".repeat(17 << 20)}"}\n`);
+  server.write('{"id":2,"method":"ping"}\n');
+  server.end();
+  assert.equal(await server.nextLine(), '{"id":2,"jsonrpc":"2.0","result":{}}');
+  assert.equal(await server.exited, 0);
+});
+
+// "Nothing to read yet" and "no room to write yet" are not the end: handed
+// non-blocking pipes, the server once left at once, or after some 1,700 of
+// 20,000 answers, with status 0.
+test("answers every request on non-blocking standard streams", async () => {
+  const pause = () => new Promise((resolve) => setTimeout(resolve, 300));
+  const server = startServer({ nonBlocking: true });
+  let answered = 0;
+  for (const batch of [1, 2]) {
+    await pause();  // the server finds its input empty
+    server.write(ping.repeat(10000));
+    if (batch === 2) {
+      await pause();  // nobody reads: the server finds its output full
+      server.end();
+    }
+    while (answered < batch * 10000 && (await server.nextLine()) !== undefined) answered++;
+  }
+  assert.equal(answered, 20000);
+  assert.equal(await server.nextLine(), undefined);
+  assert.equal(await server.exited, 0);
+});
+
+// Started with descriptor 1 closed, the server once wrote its answers into
+// whatever libcurl opened next and took that number (a socket of its own):
+// after a few thousand answers that socket was full, and the server hung.
+test("keeps its answers out of libcurl's sockets when started without output", async () => {
+  const app = await startFakeApp(asTheApp((request, response) => response.end('{"FULL_PATH":"/"}')));
+  const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: String(app.port) }, noOutput: true });
+  server.write('{"id":1,"method":"tools/call","params":{"name":"recorder_status"}}\n' + ping.repeat(20000));
+  server.end();
+  try {
+    assert.equal(await exitWithin(server, 10000), 0);
+  } finally {
+    server.child.kill("SIGKILL");
+    app.close();
+  }
+  assert.deepEqual(app.requests.map((r) => r.line), ["GET /?HOST_INFO", "GET /"]);
+});
