@@ -92,9 +92,10 @@ TEST_F(StartStop, stopRefusesWhenIdleAndReportsHowTheRecordingEnded) {
   EXPECT_EQ(stop(), std::nullopt);
   app.values["/status/state"] = "recording";
   app.values["/status/failure"] = "The encoder stopped.";
-  EXPECT_EQ(stop(), failed("The recording stopped with an error: The "
-                           "encoder stopped.\n",
-                           app.recorder.status()));
+  const auto failure = stop();  // before the status it is compared with
+  EXPECT_EQ(failure, failed("The recording stopped with an error: The "
+                            "encoder stopped.\n",
+                            app.recorder.status()));
   EXPECT_EQ(app.received, (Messages(2, {"/record", 0})));
 }
 
