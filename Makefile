@@ -10,6 +10,7 @@
 #   make install     copies the Release build to PREFIX (default /usr/local)
 #   make package     the Debian packages, from the Release build
 #   make universal   macOS: one server binary for Apple silicon and Intel
+#   make mcpb        the MCP Bundle (.mcpb) of the server, for desktop clients
 #
 # The builds of `make test`:
 #   release  both programs as they ship, optimised, warnings as errors
@@ -39,12 +40,19 @@ ifeq ($(OS),Darwin)
   # Apple's sanitizer runtime has no leak checker: asking for one aborts.
   SANITIZER_OPTIONS := ASAN_OPTIONS=abort_on_error=1
   TEST_BUILDS := test-check
+  # The bundle carries the binary for both kinds of Mac.
+  MCPB_BUILD := universal
+  MCPB_BINARY := $(BUILD)/universal/zindle_recorder_mcp
+  MCPB_MANIFEST := $(BUILD)/universal/server/mcpb/manifest.json
 else
   PLATFORM_FLAGS :=
   RELEASE_COMPILER := -DCMAKE_CXX_COMPILER=g++
   CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++-19
   SANITIZER_OPTIONS := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   TEST_BUILDS := test-check test-libcxx
+  MCPB_BUILD := build-release
+  MCPB_BINARY := $(BUILD)/release/zindle_recorder_mcp
+  MCPB_MANIFEST := $(BUILD)/release/mcpb/manifest.json
 endif
 SANITIZER_OPTIONS += UBSAN_OPTIONS=print_stacktrace=1
 
@@ -56,8 +64,8 @@ compile = cmake --build $(BUILD)/$(1) -j$(JOBS)
 ctest = ctest --test-dir $(BUILD)/$(1) --output-on-failure -j$(JOBS) -E 'Slow\.'
 
 .PHONY: setup release build-release check libcxx test test-check \
-  test-libcxx test-slow demo bench fuzz install package universal format-check \
-  test-ratio clean
+  test-libcxx test-slow demo bench fuzz install package universal mcpb \
+  format-check test-ratio clean
 
 setup:
 	@scripts/setup.sh
@@ -131,6 +139,10 @@ package: build-release
 
 universal:
 	@scripts/universal.sh $(BUILD)/universal
+
+# The packer comes from npm, pinned in package-lock.json: hence the set-up.
+mcpb: setup $(MCPB_BUILD)
+	@scripts/mcpb.sh $(MCPB_BINARY) $(MCPB_MANIFEST) $(BUILD)/mcpb
 
 clean:
 	rm -rf $(BUILD)
