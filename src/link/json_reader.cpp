@@ -38,7 +38,8 @@ std::unique_ptr<simdjson::dom::parser>& sharedParser() {
 // element lives until the next parse.
 simdjson::simdjson_result<element> parse(std::string_view text) {
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(3);
-  // simdjson reads NUL as a blank; nothing we read may hold one.
+  // JSON has no place for a raw NUL, in a string or between tokens; one
+  // in a text ends it here, whichever parser would have read the rest.
   if (text.empty() || text.find('\0') != std::string_view::npos) {
     return simdjson::EMPTY;
   }

@@ -99,7 +99,7 @@ TEST_F(StartStop, stopRefusesWhenIdleAndReportsHowTheRecordingEnded) {
   EXPECT_EQ(app.received, (Messages(2, {"/record", 0})));
 }
 
-TEST_F(StartStop, stopWaitsThirtySecondsFromSendingForTheMovieToFinish) {
+TEST_F(StartStop, stopWaitsHalfAMinuteFromSendingForTheMovieToFinish) {
   app.values["/status/state"] = "finishing";
   // Sending takes a second; the limit counts from after it.
   app.onMessage = [](FakeApp& fake, const FakeApp::Message&) {

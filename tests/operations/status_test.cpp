@@ -1,12 +1,13 @@
 #include "operations/status.hpp"
 
-#include <fstream>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "support/golden.hpp"
 
 namespace zindle::operations {
 namespace {
@@ -23,8 +24,7 @@ link::Reading readingOf(const Json& values,
 // the wrong path shows which one; there the flags hold true, and the
 // settings' sound a choice.
 Json golden(const std::string& which) {
-  std::ifstream file(ZINDLE_GOLDEN_DIR "/status.json");
-  return Json::parse(file)[which];
+  return Json::parse(testing::golden("status.json"))[which];
 }
 
 // The source entry of `slot` when the app shows nothing of it but `title`.
@@ -74,13 +74,15 @@ TEST(Status, listsTheSlotsHoldingATitleAndTheNdiTitlesApart) {
   Json expected = golden("empty");
   expected["sources"] = {bareEntry(1, "A"), bareEntry(3, "C"),
                          bareEntry(5, "E")};
+  // The NDI text's empty lines name no source.
   expected["sourcesAvailable"] = Json::parse(R"([{"title": "A", "kind": "ndi"},
-    {"title": "A ", "kind": "syphon"}, {"title": "B", "kind": "syphon"}])");
+    {"title": "A ", "kind": "syphon"}, {"title": "B", "kind": "syphon"},
+    {"title": "", "kind": "syphon"}])");
   const Json values = Json::parse(R"({"/source/1": "A", "/source/2": "",
     "/source/3": "C", "/source/4": 4, "/source/5": "E", "/source/9": "I",
     "/status/source/1/soundWritten": 3, "/status/assembled/soundWritten": 8,
     "/status/ndi/sources": "A\n\nB \n"})");
-  EXPECT_EQ(statusFrom(readingOf(values, {"A", "A ", "B"})), expected);
+  EXPECT_EQ(statusFrom(readingOf(values, {"A", "A ", "B", ""})), expected);
 }
 
 }  // namespace

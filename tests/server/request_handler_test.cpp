@@ -1,8 +1,6 @@
 #include "server/request_handler.hpp"
 
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -10,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "link/recorder_error.hpp"
+#include "support/golden.hpp"
 
 namespace zindle::server {
 namespace {
@@ -30,13 +29,8 @@ std::optional<std::string> answer(const std::string& line) {
 // The bytes a client reads for initialize and tools/list never change but
 // for the version: one golden file holds them, line for line.
 TEST(RequestHandler, answersInitializeAndToolsListWithTheGoldenBytes) {
-  std::ifstream file(ZINDLE_GOLDEN_DIR "/wire.jsonl");
-  std::stringstream golden;
-  golden << file.rdbuf();
-  std::string expected = golden.str();
-  const std::string placeholder = "@VERSION@";
-  expected.replace(expected.find(placeholder), placeholder.size(),
-                   ZINDLE_VERSION);
+  const std::string expected =
+      testing::golden("wire.jsonl", "@VERSION@", ZINDLE_VERSION);
   EXPECT_EQ(answer(R"({"jsonrpc":"2.0","id":1,"method":"initialize",)"
                    R"("params":{"protocolVersion":"2025-06-18"}})")
                     .value_or("") +

@@ -2,9 +2,7 @@
 // the shape of its namespace, read over HTTP as the server reads it, and how
 // its slots shift, as the app's do.
 
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -14,6 +12,7 @@
 #include "sim/options.hpp"
 #include "sim/recorder_model.hpp"
 #include "sim/simulator.hpp"
+#include "support/golden.hpp"
 
 namespace zindle::sim {
 namespace {
@@ -67,14 +66,8 @@ TEST(SimNamespace, publishesEveryNodeAsTheAppDoes) {
   collect(tree, "", typed);
   // The value nodes under each parent, [TYPE, ACCESS, VALUE], as the app
   // publishes them; the folder is the user's own.
-  std::ifstream file(ZINDLE_GOLDEN_DIR "/sim_namespace.json");
-  std::stringstream golden;
-  golden << file.rdbuf();
-  std::string expected = golden.str();
-  const std::string folder = "@FOLDER@";
-  expected.replace(expected.find(folder), folder.size(),
-                   defaultSettings().folder);
-  const json nodes = json::parse(expected);
+  const json nodes = json::parse(testing::golden(
+      "sim_namespace.json", "@FOLDER@", defaultSettings().folder));
   // Dumped, so that 0 and 0.0 differ: the server reads each by its type.
   EXPECT_EQ(typed.size(), nodes.size());
   for (const auto& [parent, children] : nodes.items()) {
