@@ -119,8 +119,13 @@ export async function freePortRange() {
     let free = true;
     for (let port = first; free && port < first + 16; port++) {
       const server = createServer().listen(port, "127.0.0.1");
-      free = await Promise.race([once(server, "listening").then(() => true), once(server, "error").then(() => false)]);
       taken.push(server);
+      // Not events.once: it rejects on "error", and a port taken by some
+      // other socket is an answer here, not a failure.
+      free = await new Promise((resolve) => {
+        server.once("listening", () => resolve(true));
+        server.once("error", () => resolve(false));
+      });
     }
     for (const server of taken) server.close();
     if (free) return first;
