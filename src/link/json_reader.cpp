@@ -221,6 +221,51 @@ std::optional<Json> parseJson(std::string_view text) {
   return toJson(root, budget);
 }
 
+std::optional<RequestMembers> readRequest(std::string_view text) {
+  RequestMembers request;
+  // No text this short holds more than kMaxJsonItems items (each takes a
+  // byte and a separator), so leaving the other members unread drops no
+  // request that the item limit would drop.
+  if (text.size() < 2 * kMaxJsonItems) {
+    element root;
+    const simdjson::error_code error = parse(text).get(root);
+    if (!error) {
+      object members;
+      if (root.get_object().get(members)) return std::nullopt;
+      std::optional<element> id, method, params;
+      for (const auto [key, value] : members) {
+        if (key == "id") id = value;
+        if (key == "method") method = value;
+        if (key == "params") params = value;
+      }
+      std::size_t budget = kMaxJsonItems;
+      if (id) request.id = toJson(*id, budget);
+      if (method && method->is_string()) {
+        request.method = std::string(method->get_string().value_unsafe());
+      }
+      if (params && params->is_object()) {
+        request.params = toJson(*params, budget);
+      }
+      return request;
+    }
+    if (error != simdjson::NUMBER_ERROR) return std::nullopt;
+  }
+  std::optional<Json> value = parseJson(text);
+  if (!value || !value->is_object()) return std::nullopt;
+  if (const auto id = value->find("id"); id != value->end()) {
+    request.id = std::move(*id);
+  }
+  if (const auto method = value->find("method");
+      method != value->end() && method->is_string()) {
+    request.method = std::move(method->get_ref<std::string&>());
+  }
+  if (const auto params = value->find("params");
+      params != value->end() && params->is_object()) {
+    request.params = std::move(*params);
+  }
+  return request;
+}
+
 std::optional<std::int64_t> appOscPort(std::string_view body) {
   element root;
   object info;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "link/json_text.hpp"
@@ -34,6 +35,19 @@ inline constexpr std::size_t kMaxJsonItems = 65536;
 // as integers (unsigned unless negative), all others as doubles, and of
 // repeated keys the last counts. Throws nothing but std::bad_alloc.
 std::optional<Json> parseJson(std::string_view text);
+
+// What a server acts on in a request line that parseJson reads as an
+// object; of repeated keys, the last counts.
+struct RequestMembers {
+  std::optional<Json> id;             // none: a notification
+  std::optional<std::string> method;  // none when missing or not a string
+  std::optional<Json> params;         // none unless "params" is an object
+};
+
+// The members of the request on `text`, turning nothing else of it into
+// Json values; nothing when parseJson would give no object. Throws nothing
+// but std::bad_alloc.
+std::optional<RequestMembers> readRequest(std::string_view text);
 
 // The app's OSC port when `body` is its host information: a JSON object,
 // not empty, whose "NAME" is the string "ZindleRecorder" and whose

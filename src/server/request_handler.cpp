@@ -159,17 +159,12 @@ std::optional<std::string> response(const Json& id, std::string_view method,
 std::optional<std::string> handleLine(std::string_view line,
                                       const ToolCaller& callTool) {
   if (line.empty()) return std::nullopt;
-  std::optional<Json> request = link::parseJson(line);
   // A batch (an array) is dropped whole, like anything else not an object.
-  if (!request || !request->is_object()) return std::nullopt;
-  const Json* method = member(*request, "method", &Json::is_string);
-  if (method == nullptr) return std::nullopt;
+  std::optional<link::RequestMembers> request = link::readRequest(line);
   // Without an id the message is a notification: no answer, no action.
-  const auto id = request->find("id");
-  if (id == request->end()) return std::nullopt;
-  const Json* params = member(*request, "params", &Json::is_object);
-  return response(*id, method->get_ref<const std::string&>(),
-                  params ? *params : emptyObject(), callTool);
+  if (!request || !request->method || !request->id) return std::nullopt;
+  return response(*request->id, *request->method,
+                  request->params ? *request->params : emptyObject(), callTool);
 }
 
 void serve(const std::function<std::size_t(char*, std::size_t)>& readSome,

@@ -1,7 +1,7 @@
 // Bytes on standard input, through the whole request loop, with tool calls
 // answered by an app whose namespace is made of the same bytes. Whatever
 // arrives, every answer must be one line of JSON, and nothing may crash,
-// hang or leak.
+// hang or leak. The first line is read as a request too, both ways.
 
 #include <algorithm>
 #include <cstddef>
@@ -20,6 +20,29 @@
 using namespace zindle;
 
 namespace {
+
+// Reading only a request's members must give what reading the whole line
+// and taking them from its value gives.
+void checkRequestMembers(std::string_view line) {
+  const std::optional<link::RequestMembers> members = link::readRequest(line);
+  const std::optional<Json> whole = link::parseJson(line);
+  if (!whole || !whole->is_object()) {
+    if (members) std::abort();
+    return;
+  }
+  const auto id = whole->find("id");
+  const auto method = whole->find("method");
+  const auto params = whole->find("params");
+  const bool same =
+      members && (id == whole->end() ? !members->id : members->id == *id) &&
+      (method == whole->end() || !method->is_string()
+           ? !members->method
+           : members->method == method->get_ref<const std::string&>()) &&
+      (params == whole->end() || !params->is_object()
+           ? !members->params
+           : members->params == *params);
+  if (!same) std::abort();
+}
 
 // An app that announces itself and answers every namespace read with the
 // same bytes, as they are.
@@ -47,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::size_t newline = std::min(bytes.find('\n'), bytes.size());
   const std::string_view tree = bytes.substr(0, newline);
   const std::string_view input = bytes.substr(std::min(newline + 1, size));
+  checkRequestMembers(tree);
 
   // The app answers every read with that namespace, so it never leaves the
   // state the fuzzer gave it.

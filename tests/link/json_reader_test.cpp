@@ -132,6 +132,41 @@ TEST(JsonReader, readsARequestLineAsOneObjectOrArrayOfJsonValues) {
   EXPECT_TRUE(parseJson("[1]")->at(0).is_number_unsigned());
 }
 
+// The members a server acts on, read alike whether simdjson reads the line
+// alone or nlohmann does (a number past 64 bits, a line long enough to hold
+// too many items): "id | method | params", "-" for each one missing.
+TEST(JsonReader, readsARequestsIdMethodAndParamsTheLastOfEachCounting) {
+  const auto read = [](const std::string& text) -> std::string {
+    const std::optional<RequestMembers> request = readRequest(text);
+    if (!request) return "none";
+    return (request->id ? request->id->dump() : "-") + " | " +
+           request->method.value_or("-") + " | " +
+           (request->params ? request->params->dump() : "-");
+  };
+  const std::string large = "18446744073709551616";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"({"id":1,"method":"m","params":{"a":[2]}})", R"(1 | m | {"a":[2]})"},
+      {R"({"id":1,"id":{"x":null},"method":5,"params":[]})",
+       R"({"x":null} | - | -)"},
+      {R"({"method":"a","method":"b","params":{},"params":7,"jsonrpc":1})",
+       "- | b | -"},
+      {R"({"id":"x","method":"ping"})", R"("x" | ping | -)"},
+      {R"({"id":)" + large + R"(,"method":"a","method":"b","params":{}})",
+       "1.8446744073709552e+19 | b | {}"},
+      {R"({"id":1,"params":[)" + large + "]}", "1 | - | -"},
+      {R"([{"id":1,"method":"m"}])", "none"},
+      {R"({"id":1,"method":"m"} x)", "none"},
+      {"", "none"},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(read(text), expected) << text;
+  }
+  // Three members, and items in the rest of the line.
+  const std::string head = R"({"id":1,"method":"m","x":)";
+  EXPECT_EQ(read(head + items(kMaxJsonItems - 3) + "}"), "1 | m | -");
+  EXPECT_EQ(read(head + items(kMaxJsonItems - 2) + "}"), "none");
+}
+
 TEST(JsonReader, theHostInformationNamesTheAppAndAWholeOscPort) {
   const std::vector<std::pair<std::string, std::optional<std::int64_t>>> cases =
       {
