@@ -51,31 +51,76 @@ Spread spread(std::vector<double> samples) {
           samples[std::min(samples.size() - 1, samples.size() * 99 / 100)]};
 }
 
-double coldStart(const std::vector<std::string>& argv, int runs) {
-  std::vector<double> samples;
-  for (int i = 0; i < runs; ++i) {
-    auto started = Clock::now();
-    ChildProcess child(argv);  // ended when it leaves the scope
-    child.write(kInitialize);
-    auto line = child.readLine(Milliseconds(10000));
-    samples.push_back(microseconds(Clock::now() - started));
-    if (!line) return -1;
-  }
-  return spread(samples).median;
+// The time from spawning `argv` to its initialize answer, in microseconds;
+// -1 when it gives none.
+double coldStart(const std::vector<std::string>& argv) {
+  auto started = Clock::now();
+  ChildProcess child(argv);  // ended when it leaves the scope
+  child.write(kInitialize);
+  if (!child.readLine(Milliseconds(10000))) return -1;
+  return microseconds(Clock::now() - started);
 }
 
-Spread roundTrips(ChildProcess& child, const std::string& request, int count) {
-  std::vector<double> samples;
-  samples.reserve(count);
-  for (int i = 0; i < count; ++i) {
-    auto started = Clock::now();
-    child.write(request);
-    if (!child.readLine(Milliseconds(10000))) return {-1, -1};
-    samples.push_back(microseconds(Clock::now() - started));
+// The server's figure and the floor's, each the median of `rounds` samples
+// taken in turns, so that a spell of load on this shared machine weighs on
+// both alike rather than on whichever ran during it.
+struct Paired {
+  Spread ours;
+  Spread floor;
+};
+
+// The median and 99th percentile of `samples`, none when one of them says
+// that a measurement failed (-1).
+Spread summary(const std::vector<double>& samples) {
+  if (std::find(samples.begin(), samples.end(), -1.0) != samples.end()) {
+    return {-1, -1};
   }
   return spread(samples);
 }
 
+Paired inTurns(int rounds,
+               const std::function<void(std::vector<double>&)>& ours,
+               const std::function<void(std::vector<double>&)>& floor) {
+  std::vector<double> oursSamples, floorSamples;
+  for (int i = 0; i < rounds; ++i) {
+    ours(oursSamples);
+    floor(floorSamples);
+  }
+  return {summary(oursSamples), summary(floorSamples)};
+}
+
+// Appends the time of each of `count` round trips of `request`, in
+// microseconds; -1 for the first that goes unanswered, and no more.
+void roundTrips(ChildProcess& child, const std::string& request, int count,
+                std::vector<double>& samples) {
+  for (int i = 0; i < count; ++i) {
+    auto started = Clock::now();
+    child.write(request);
+    if (!child.readLine(Milliseconds(10000))) {
+      samples.push_back(-1);
+      return;
+    }
+    samples.push_back(microseconds(Clock::now() - started));
+  }
+}
+
+// Round trips of `request` to both, in turns of a hundred.
+Paired roundTripsInTurns(ChildProcess& ours, ChildProcess& floor,
+                         const std::string& request, int count) {
+  return inTurns(
+      count / 100,
+      [&](std::vector<double>& samples) {
+        roundTrips(ours, request, 100, samples);
+      },
+      [&](std::vector<double>& samples) {
+        roundTrips(floor, request, 100, samples);
+      });
+}
+
+// The rate of answers to `count` pings written at once, in requests per
+// second; -1 when some go unanswered. One burst lasts a few milliseconds,
+// short enough for a single stall of this machine to halve it: the median
+// of several is reported.
 double burst(ChildProcess& child, int count) {
   std::string burst;
   for (int i = 0; i < count; ++i) burst += kPing;
@@ -86,14 +131,6 @@ double burst(ChildProcess& child, int count) {
   auto elapsed = Clock::now() - started;
   writer.join();
   return answered == count ? count / (microseconds(elapsed) / 1e6) : -1;
-}
-
-// One burst lasts a few milliseconds, short enough for a single stall of
-// this machine to halve it: the median of several is reported.
-double pipelined(ChildProcess& child, int count) {
-  std::vector<double> rates;
-  for (int i = 0; i < 7; ++i) rates.push_back(burst(child, count));
-  return spread(rates).median;
 }
 
 struct Row {
@@ -130,25 +167,29 @@ int run(const std::string& server, const std::string& floor,
         const std::string& simulator,
         const std::vector<std::string>& sdkServer) {
   std::vector<Row> rows;
-  rows.push_back({"cold start to initialize (median of 20)",
-                  coldStart({server}, 20), coldStart({floor}, 20), "us",
-                  "<= 2x floor"});
+  const Paired cold = inTurns(
+      20, [&](std::vector<double>& s) { s.push_back(coldStart({server})); },
+      [&](std::vector<double>& s) { s.push_back(coldStart({floor})); });
+  rows.push_back({"cold start to initialize (median of 20)", cold.ours.median,
+                  cold.floor.median, "us", "<= 2x floor"});
 
   ChildProcess ours({server});
   ChildProcess bare({floor});
-  auto ping = roundTrips(ours, kPing, 2000);
-  auto pingFloor = roundTrips(bare, kPing, 2000);
-  rows.push_back({"ping round trip, median (2000)", ping.median,
-                  pingFloor.median, "us", "<= 1.2x floor"});
-  rows.push_back({"ping round trip, p99", ping.p99, pingFloor.p99, "us", ""});
-  auto list = roundTrips(ours, kList, 2000);
-  auto listFloor = roundTrips(bare, kList, 2000);
-  rows.push_back({"tools/list round trip, median (2000)", list.median,
-                  listFloor.median, "us", ""});
+  const Paired ping = roundTripsInTurns(ours, bare, kPing, 2000);
+  rows.push_back({"ping round trip, median (2000)", ping.ours.median,
+                  ping.floor.median, "us", "<= 1.2x floor"});
   rows.push_back(
-      {"tools/list round trip, p99", list.p99, listFloor.p99, "us", ""});
+      {"ping round trip, p99", ping.ours.p99, ping.floor.p99, "us", ""});
+  const Paired list = roundTripsInTurns(ours, bare, kList, 2000);
+  rows.push_back({"tools/list round trip, median (2000)", list.ours.median,
+                  list.floor.median, "us", ""});
+  rows.push_back(
+      {"tools/list round trip, p99", list.ours.p99, list.floor.p99, "us", ""});
+  const Paired pipelined = inTurns(
+      7, [&](std::vector<double>& s) { s.push_back(burst(ours, 5000)); },
+      [&](std::vector<double>& s) { s.push_back(burst(bare, 5000)); });
   rows.push_back({"pipelined pings (5000 at once, median of 7)",
-                  pipelined(ours, 5000), pipelined(bare, 5000), "req/s",
+                  pipelined.ours.median, pipelined.floor.median, "req/s",
                   ">= 0.7x floor"});
 
   // The simulator on a free port, which it announces on its first line.
@@ -159,20 +200,26 @@ int run(const std::string& server, const std::string& floor,
       at == std::string::npos ? 0 : std::atoi(ready.c_str() + at + 11);
   ChildProcess withApp({server},
                        {{"ZINDLE_OSCQUERY_PORT", std::to_string(queryPort)}});
-  auto status = roundTrips(withApp, kStatus, 500);
-  auto get = spread(httpFloor(queryPort, 500));
-  rows.push_back({"recorder_status round trip, median (500)", status.median,
-                  get.median, "us", "<= 2x floor"});
-  rows.push_back(
-      {"recorder_status round trip, p99", status.p99, get.p99, "us", ""});
+  const Paired status = inTurns(
+      10, [&](std::vector<double>& s) { roundTrips(withApp, kStatus, 50, s); },
+      [&](std::vector<double>& s) {
+        const std::vector<double> gets = httpFloor(queryPort, 50);
+        s.insert(s.end(), gets.begin(), gets.end());
+      });
+  rows.push_back({"recorder_status round trip, median (500)",
+                  status.ours.median, status.floor.median, "us",
+                  "<= 2x floor"});
+  rows.push_back({"recorder_status round trip, p99", status.ours.p99,
+                  status.floor.p99, "us", ""});
 
   // Memory: the peak after 1,000 tool calls and after 10,000, and what the
   // process holds of its own (heap, stacks, written data) beside what it
   // maps unchanged from the program and its libraries.
-  roundTrips(withApp, kStatus, 500);
+  std::vector<double> unused;
+  roundTrips(withApp, kStatus, 500, unused);
   const auto mib = [](long kb) { return static_cast<double>(kb) / 1024; };
   const ChildProcess::Memory after1000 = withApp.memory();
-  roundTrips(withApp, kStatus, 9000);
+  roundTrips(withApp, kStatus, 9000, unused);
   const ChildProcess::Memory after10000 = withApp.memory();
   rows.push_back(
       {"peak memory after 1,000 calls", mib(after1000.peakKb), -1, "MiB", ""});
@@ -187,11 +234,14 @@ int run(const std::string& server, const std::string& floor,
       "host information and the namespace) on one kept-alive connection.\n\n");
   print(rows);
   if (!sdkServer.empty()) {
+    std::vector<double> starts;
+    for (int i = 0; i < 20; ++i) starts.push_back(coldStart(sdkServer));
+    const double sdkStart = summary(starts).median;
     std::printf(
         "\nThe smallest server of the official TypeScript SDK "
         "(bench/sdk_server.mjs) starts to its initialize answer in %.1f ms "
         "(median of 20).\n",
-        coldStart(sdkServer, 20) / 1000);
+        sdkStart / 1000);
   }
   return 0;
 }

@@ -120,7 +120,7 @@ void BM_RequestLine(benchmark::State& state) {
       R"({"jsonrpc":"2.0","id":7,"method":"tools/call","params":{"name":)"
       R"("recorder_configure","arguments":{"sources":["camera","screen"],)"
       R"("fps":30,"folder":"~/Movies"}}})";
-  for (auto _ : state) benchmark::DoNotOptimize(link::parseJson(line));
+  for (auto _ : state) benchmark::DoNotOptimize(link::readRequest(line));
 }
 BENCHMARK(BM_RequestLine);
 
