@@ -1,5 +1,6 @@
-// The official client against the server: what a desktop client does on
-// connecting, and a session through the four tools against the simulator.
+// The official client against the server: a session through the four tools
+// against the simulator, and an app that dies or moves. (Connecting as a
+// desktop client does: the README's test.)
 import assert from "node:assert/strict";
 import { mkdtempSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
@@ -7,22 +8,6 @@ import { join } from "node:path";
 import { test } from "node:test";
 
 import { connect, errorOf, startSimulator, statusOf } from "./support.mjs";
-
-// The exact bytes are the golden file's; here, that the official client
-// takes them.
-test("the client connects, lists the four tools and pings", async () => {
-  // Port 1 is privileged and nothing of ours listens on 1 to 16.
-  const session = await connect({ env: { ZINDLE_OSCQUERY_PORT: "1" } });
-  try {
-    assert.equal(session.client.getServerVersion().version, process.env.ZINDLE_VERSION);
-    assert.equal((await session.client.listTools()).tools.length, 4);
-    assert.deepEqual(await session.client.ping(), {});
-    assert.match(errorOf(await session.call("recorder_status")), /^ZindleRecorder is not running.* ports 1–16\./);
-  } finally {
-    await session.close();
-  }
-  assert.equal(session.stderr(), "");
-});
 
 test("a whole recording, with its refusals, titles found by Unicode's rules", async () => {
   const folder = mkdtempSync(join(tmpdir(), "zindle-e2e-"));

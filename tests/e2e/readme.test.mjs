@@ -30,6 +30,9 @@ for (const [key, type] of [["mcpServers", undefined], ["servers", "stdio"]]) {
     const session = await connect({ command: serverPath, args: entry.args,
       env: { ZINDLE_OSCQUERY_PORT: String(sim.queryPort) } });
     try {
+      // The exact bytes are the golden file's; here, that the client takes them.
+      assert.equal(session.client.getServerVersion().version, process.env.ZINDLE_VERSION);
+      assert.deepEqual(await session.client.ping(), {});
       assert.equal(statusOf(await session.call("recorder_status")).state, "idle");
     } finally {
       await session.close();

@@ -76,7 +76,8 @@ test("10,000 requests among junk are each answered once, in order", async () => 
   const answerAll = async (to) => {
     while (answered < to) assert.equal(JSON.parse(await server.nextLine()).id, ++answered);
   };
-  server.write(requests(1, 5000));
+  // First a line past the cap, and nesting past the depth limit.
+  server.write(`${"[".repeat(100000)}\n{"id":0,"pad":"${"x".repeat(3 << 20)}"}\n${requests(1, 5000)}`);
   await answerAll(5000);
   const halfway = memoryOf(server).resident;
   server.write(requests(5001, 10000));

@@ -107,28 +107,23 @@ export const asTheApp = (namespace) => (request, response) =>
     ? response.end(JSON.stringify({ NAME: "ZindleRecorder", OSC_PORT: 9000 }))
     : namespace(request, response);
 
+// A bare server listening on `port` (0: any free one), or null when some
+// other socket holds it.
+const listening = (port) => new Promise((resolve) => {
+  const server = createServer().listen(port, "127.0.0.1");
+  server.once("listening", () => resolve(server)).once("error", () => resolve(null));
+});
+
 // Sixteen consecutive free ports from the returned one.
 export async function freePortRange() {
   for (let attempt = 0; attempt < 50; attempt++) {
-    const probe = createServer().listen(0, "127.0.0.1");
-    await once(probe, "listening");
-    const first = probe.address().port;
-    probe.close();
-    if (first + 15 > 65535) continue;
-    const taken = [];
-    let free = true;
-    for (let port = first; free && port < first + 16; port++) {
-      const server = createServer().listen(port, "127.0.0.1");
-      taken.push(server);
-      // Not events.once: it rejects on "error", and a port taken by some
-      // other socket is an answer here, not a failure.
-      free = await new Promise((resolve) => {
-        server.once("listening", () => resolve(true));
-        server.once("error", () => resolve(false));
-      });
+    const taken = [await listening(0)];
+    const first = taken[0].address().port;
+    while (taken.length < 16 && taken.at(-1) && first + taken.length <= 65535) {
+      taken.push(await listening(first + taken.length));
     }
-    for (const server of taken) server.close();
-    if (free) return first;
+    taken.forEach((server) => server?.close());
+    if (taken.length === 16 && taken.at(-1)) return first;
   }
   throw new Error("no free range of ports");
 }

@@ -137,34 +137,28 @@ TEST(JsonReader, readsARequestLineAsOneObjectOrArrayOfJsonValues) {
 // too many items): "id | method | params", "-" for each one missing.
 TEST(JsonReader, readsARequestsIdMethodAndParamsTheLastOfEachCounting) {
   const auto read = [](const std::string& text) -> std::string {
-    const std::optional<RequestMembers> request = readRequest(text);
-    if (!request) return "none";
-    return (request->id ? request->id->dump() : "-") + " | " +
-           request->method.value_or("-") + " | " +
-           (request->params ? request->params->dump() : "-");
+    const std::optional<RequestMembers> m = readRequest(text);
+    if (!m) return "none";
+    return (m->id ? m->id->dump() : "-") + " | " + m->method.value_or("-") +
+           " | " + (m->params ? m->params->dump() : "-");
   };
   const std::string large = "18446744073709551616";
+  const std::string head = R"({"id":1,"method":"m","x":)";
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {R"({"id":1,"method":"m","params":{"a":[2]}})", R"(1 | m | {"a":[2]})"},
-      {R"({"id":1,"id":{"x":null},"method":5,"params":[]})",
-       R"({"x":null} | - | -)"},
-      {R"({"method":"a","method":"b","params":{},"params":7,"jsonrpc":1})",
+      {R"({"id":1,"id":{"x":null},"method":5,"params":[],"params":{"a":[]}})",
+       R"({"x":null} | - | {"a":[]})"},
+      {R"({"method":"a","\u006dethod":"b","params":{},"params":7})",
        "- | b | -"},
-      {R"({"id":"x","method":"ping"})", R"("x" | ping | -)"},
-      {R"({"id":)" + large + R"(,"method":"a","method":"b","params":{}})",
-       "1.8446744073709552e+19 | b | {}"},
-      {R"({"id":1,"params":[)" + large + "]}", "1 | - | -"},
+      {R"({"id":)" + large + R"(,"method":"a","method":"b","params":{"c":1}})",
+       R"(1.8446744073709552e+19 | b | {"c":1})"},
       {R"([{"id":1,"method":"m"}])", "none"},
-      {R"({"id":1,"method":"m"} x)", "none"},
-      {"", "none"},
+      // Three members, and items in the rest of the line.
+      {head + items(kMaxJsonItems - 3) + "}", "1 | m | -"},
+      {head + items(kMaxJsonItems - 2) + "}", "none"},
   };
   for (const auto& [text, expected] : cases) {
-    EXPECT_EQ(read(text), expected) << text;
+    EXPECT_EQ(read(text), expected) << text.substr(0, 80);
   }
-  // Three members, and items in the rest of the line.
-  const std::string head = R"({"id":1,"method":"m","x":)";
-  EXPECT_EQ(read(head + items(kMaxJsonItems - 3) + "}"), "1 | m | -");
-  EXPECT_EQ(read(head + items(kMaxJsonItems - 2) + "}"), "none");
 }
 
 TEST(JsonReader, theHostInformationNamesTheAppAndAWholeOscPort) {

@@ -68,11 +68,9 @@ class RecordingSender final : public link::DatagramSender {
  public:
   void send(std::int64_t port, std::string_view bytes) override {
     datagrams.emplace_back(port, std::string(bytes));
-    if (onSend) onSend(port, bytes);
   }
 
   std::vector<std::pair<std::int64_t, std::string>> datagrams;
-  std::function<void(std::int64_t, std::string_view)> onSend;
 };
 
 }  // namespace zindle::testing
