@@ -32,7 +32,7 @@ TEST(Osc, padsEachStringToFourBytesAndWritesNumbersBigEndian) {
       {"/x", {""}, "/x\0\0,s\0\0\0\0\0\0"s},
       {"/x", {"\xC3\xA9"}, "/x\0\0,s\0\0\xC3\xA9\0\0"s},  // "é" is two bytes
       {"/n", {1.5f}, "/n\0\0,f\0\0\x3F\xC0\0\0"s},
-      {"/n", {-1}, "/n\0\0,i\0\0\xFF\xFF\xFF\xFF"s},
+      {"/n", {-16909061}, "/n\0\0,i\0\0\xFE\xFD\xFC\xFB"s},
       {"/go", {}, "/go\0,\0\0\0"s},
       {"/mix",
        {"hi", 7, 0.5f},
