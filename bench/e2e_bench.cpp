@@ -44,13 +44,6 @@ struct Spread {
   double p99 = 0;
 };
 
-Spread spread(std::vector<double> samples) {
-  if (samples.empty()) return {-1, -1};
-  std::sort(samples.begin(), samples.end());
-  return {samples[samples.size() / 2],
-          samples[std::min(samples.size() - 1, samples.size() * 99 / 100)]};
-}
-
 // The time from spawning `argv` to its initialize answer, in microseconds;
 // -1 when it gives none.
 double coldStart(const std::vector<std::string>& argv) {
@@ -69,13 +62,16 @@ struct Paired {
   Spread floor;
 };
 
-// The median and 99th percentile of `samples`, none when one of them says
-// that a measurement failed (-1).
-Spread summary(const std::vector<double>& samples) {
-  if (std::find(samples.begin(), samples.end(), -1.0) != samples.end()) {
+// The median and 99th percentile of `samples`; -1 for both when there are
+// none or when one of them says that a measurement failed (-1).
+Spread summary(std::vector<double> samples) {
+  if (samples.empty() ||
+      std::find(samples.begin(), samples.end(), -1.0) != samples.end()) {
     return {-1, -1};
   }
-  return spread(samples);
+  std::sort(samples.begin(), samples.end());
+  return {samples[samples.size() / 2],
+          samples[std::min(samples.size() - 1, samples.size() * 99 / 100)]};
 }
 
 Paired inTurns(int rounds,
@@ -155,9 +151,13 @@ void print(const std::vector<Row>& rows) {
                     row.unit.c_str());
       std::snprintf(ratioText, sizeof ratioText, "%.2fx", row.ours / row.floor);
     }
-    char oursText[32];
-    std::snprintf(oursText, sizeof oursText, "%.1f %s", row.ours,
-                  row.unit.c_str());
+    // A figure that could not be measured says so, rather than passing for
+    // a small one.
+    char oursText[32] = "unknown";
+    if (row.ours >= 0) {
+      std::snprintf(oursText, sizeof oursText, "%.1f %s", row.ours,
+                    row.unit.c_str());
+    }
     std::printf("| %-44s | %14s | %14s | %7s | %-14s |\n", row.what.c_str(),
                 oursText, floorText, ratioText, row.target.c_str());
   }
@@ -217,7 +217,9 @@ int run(const std::string& server, const std::string& floor,
   // maps unchanged from the program and its libraries.
   std::vector<double> unused;
   roundTrips(withApp, kStatus, 500, unused);
-  const auto mib = [](long kb) { return static_cast<double>(kb) / 1024; };
+  const auto mib = [](long kb) {
+    return kb < 0 ? -1.0 : static_cast<double>(kb) / 1024;
+  };
   const ChildProcess::Memory after1000 = withApp.memory();
   roundTrips(withApp, kStatus, 9000, unused);
   const ChildProcess::Memory after10000 = withApp.memory();
@@ -228,7 +230,10 @@ int run(const std::string& server, const std::string& floor,
   rows.push_back({"  its own after 10,000 calls", mib(after10000.ownKb), -1,
                   "MiB", "<= 2 MiB"});
   rows.push_back({"growth of the peak from call 1,000 to 10,000",
-                  mib(after10000.peakKb - after1000.peakKb), -1, "MiB", "0"});
+                  after1000.peakKb < 0 || after10000.peakKb < 0
+                      ? -1.0
+                      : mib(after10000.peakKb - after1000.peakKb),
+                  -1, "MiB", "0"});
   std::printf(
       "\nThe floor of recorder_status is its two GETs of the simulator (the "
       "host information and the namespace) on one kept-alive connection.\n\n");

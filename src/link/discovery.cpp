@@ -9,13 +9,10 @@
 
 #include "link/http_reader.hpp"
 #include "link/json_reader.hpp"
+#include "link/ports.hpp"
 
 namespace zindle::link {
 namespace {
-
-// The TCP ports we probe must lie here.
-constexpr std::int64_t kLowestPort = 1;
-constexpr std::int64_t kHighestPort = 65535;
 
 constexpr std::string_view kHostInfoPath = "/?HOST_INFO";
 

@@ -9,12 +9,11 @@
 #include <curl/curl.h>
 
 #include "link/curl_library.hpp"
+#include "link/ports.hpp"
 
 namespace zindle::link {
 namespace {
 
-constexpr std::int64_t kLowestPort = 1;
-constexpr std::int64_t kHighestPort = 65535;
 constexpr long kStatusOk = 200;
 
 // Only paths we can pass on verbatim: a blank or a control character would
@@ -97,8 +96,7 @@ std::optional<std::string_view> CurlReader::get(
     std::int64_t port, std::string_view path,
     std::chrono::milliseconds timeout) {
   // libcurl reads a time-out of 0 as none at all, so it is never passed on.
-  if (port < kLowestPort || port > kHighestPort || !isPlainPath(path) ||
-      timeout.count() <= 0) {
+  if (!isPort(port) || !isPlainPath(path) || timeout.count() <= 0) {
     return std::nullopt;
   }
   try {

@@ -6,6 +6,7 @@
 
 #include <simdjson.h>
 
+#include "link/ports.hpp"
 #include "link/recorder.hpp"
 
 namespace zindle::link {
@@ -18,8 +19,6 @@ using simdjson::dom::object;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kSourcePath = "/source";
-constexpr double kLowestPort = 1;
-constexpr double kHighestPort = 65535;
 // A parser keeps buffers sized for the largest answer it has read; past
 // this, they are given back rather than kept for the next answer.
 constexpr std::size_t kKeptCapacity = 1u << 20;
@@ -280,7 +279,8 @@ std::optional<std::int64_t> appOscPort(std::string_view body) {
   // for every port, and a number too large to be exact is far out of range.
   double port = 0;
   if (info["OSC_PORT"].get_double().get(port) ||
-      !(port >= kLowestPort && port <= kHighestPort) ||
+      !(port >= static_cast<double>(kLowestPort) &&
+        port <= static_cast<double>(kHighestPort)) ||
       static_cast<double>(static_cast<std::int64_t>(port)) != port) {
     return std::nullopt;
   }

@@ -1,12 +1,9 @@
 #pragma once
-// JSON as text: the value type every layer passes around, the guarded parser
-// of standard input (the app's answers are read by link/json_reader.hpp), and
-// the two writers of the server's output.
+// JSON as text: the value type every layer passes around, and the two
+// writers of the server's output. Reading is link/json_reader.hpp's.
 
-#include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include <nlohmann/json.hpp>
 

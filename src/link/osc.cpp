@@ -8,12 +8,10 @@
 #include <sys/socket.h>
 
 #include "link/file_descriptor.hpp"
+#include "link/ports.hpp"
 
 namespace zindle::link {
 namespace {
-
-constexpr std::int64_t kLowestPort = 1;
-constexpr std::int64_t kHighestPort = 65535;
 
 // The OSC string rule: the bytes, then 1 to 4 zero bytes up to the next
 // multiple of four.
@@ -77,7 +75,7 @@ std::string encodeOscMessage(std::string_view address,
 }
 
 void UdpSender::send(std::int64_t port, std::string_view bytes) {
-  if (port < kLowestPort || port > kHighestPort) return;
+  if (!isPort(port)) return;
   const FileDescriptor socket(::socket(AF_INET, SOCK_DGRAM, 0));
   if (socket.get() < 0) return;
   // A datagram must fit the socket's send buffer, which macOS sets to 9216
