@@ -30,6 +30,7 @@ setup_debian() {
     clang-19 libc++-19-dev libc++abi-19-dev libclang-rt-19-dev
     nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev libicu-dev
     libcpp-httplib-dev liblo-dev libgtest-dev libbenchmark-dev
+    chromium  # the browser test of the simulator's page
   )
   # Node.js may come from another source than Debian's own packages; only
   # when node or npm is missing do we ask apt for them.
@@ -77,6 +78,15 @@ setup_macos() {
   if [ "${#missing[@]}" -gt 0 ]; then
     say "installing ${missing[*]}"
     brew install "${missing[@]}"
+  fi
+  # The browser test of the simulator's page drives Google Chrome (GitHub's
+  # macOS runners have it) or Chromium, where tests/e2e/view.test.mjs looks.
+  local chrome="Applications/Google Chrome.app/Contents/MacOS/Google Chrome"
+  if [ -z "${ZINDLE_BROWSER:-}" ] && [ ! -x "/$chrome" ] &&
+      [ ! -x "$HOME/$chrome" ] &&
+      [ ! -x /Applications/Chromium.app/Contents/MacOS/Chromium ]; then
+    say "installing Google Chrome, for the browser test"
+    brew install --cask google-chrome
   fi
 }
 
