@@ -1,6 +1,7 @@
 # One-command entry points. `demo`, `test`, `bench` and `fuzz` install what
 # they need first (scripts/setup.sh); the others build and install only.
-#   make demo        the server driving the simulator through a whole session
+#   make demo        the server driving the simulator through a whole session,
+#                    shown live on the simulator's page (WATCH=1: slowly)
 #   make test        every test, in every build this system has (below)
 #   make test-slow   the one test of the real clock (30 s), apart
 #   make bench       the benchmark table (Release build)
@@ -112,7 +113,7 @@ test-ratio:
 
 # The rest.
 demo: release
-	@scripts/demo.sh $(BUILD)/release $(if $(FULL),--full)
+	@scripts/demo.sh $(BUILD)/release $(if $(FULL),--full) $(if $(WATCH),--watch)
 
 bench: setup
 	@$(call configure,bench,-DCMAKE_BUILD_TYPE=Release -DZINDLE_TESTS=OFF \

@@ -42,7 +42,8 @@ test("the window shows each step of a session as the server drives the simulator
   const session = await connect({ env: { ZINDLE_OSCQUERY_PORT: String(sim.queryPort) } });
   const browser = await chromium.launch({ executablePath, args: quiet });
   try {
-    const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, colorScheme: "dark" });
+    const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, colorScheme: "dark",
+      reducedMotion: "reduce" });  // the recording light steady in the pictures
     await page.goto(sim.viewUrl);
     const text = (selector) => page.$$eval(selector, (nodes) => nodes.map((node) => node.textContent));
     const data = (selector, key) => page.$$eval(selector, (nodes, k) => nodes.map((node) => node.dataset[k]), key);
