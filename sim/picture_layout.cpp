@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace zindle::sim {
 namespace {
@@ -35,16 +36,19 @@ AssembledPicture row(const std::vector<PictureSize>& sources,
   return picture;
 }
 
+// A column is a row turned on its diagonal.
 AssembledPicture column(const std::vector<PictureSize>& sources,
                         std::int64_t gap) {
-  AssembledPicture picture{{widest(sources), 0}, {}};
-  std::int64_t y = 0;
+  std::vector<PictureSize> turned;
   for (const auto& source : sources) {
-    picture.places.push_back({(picture.size.width - source.width) / 2, y,
-                              source.width, source.height});
-    y += source.height + gap;
+    turned.push_back({source.height, source.width});
   }
-  picture.size.height = y - gap;
+  auto picture = row(turned, gap);
+  std::swap(picture.size.width, picture.size.height);
+  for (auto& place : picture.places) {
+    std::swap(place.x, place.y);
+    std::swap(place.width, place.height);
+  }
   return picture;
 }
 
