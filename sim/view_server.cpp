@@ -17,11 +17,11 @@ constexpr std::string_view kPagePath = "/";
 constexpr std::string_view kPageFile = "index.html";
 
 // A page or two polling a few times a second each keep a connection open;
-// these are enough for several at once, and a connection left idle gives
-// its worker back soon.
+// these are enough for several at once. A connection left idle gives its
+// worker back within a second, and stop() waits for that.
 constexpr std::size_t kWorkers = 8;
 constexpr std::size_t kRequestsPerConnection = 100000;
-constexpr time_t kIdleSeconds = 2;
+constexpr time_t kIdleSeconds = 1;
 
 // The page, its style and script come from this server alone, so the
 // browser is told to run nothing else and to load nothing from elsewhere.

@@ -24,7 +24,8 @@ const settingTexts = {
 
 let latest = null; // the last document read, and when (performance.now())
 let readAt = 0;
-let newestMessage = -1; // the number of the newest message drawn; -1: none yet
+const drawn = {}; // the text of what each part was last drawn from
+let messagesDrawn = false; // the first messages drawn are not new arrivals
 
 function make(tag, className, text) {
   const node = document.createElement(tag);
@@ -42,6 +43,15 @@ function clockText(seconds) {
 
 function sourceText(source) {
   return `${kindNames[source.kind] ?? source.kind} · ${source.width} × ${source.height} · ${source.fps} fps`;
+}
+
+// Whether `value` differs from what the part `name` was last drawn from:
+// a part drawn again loses its text selection and the pointer's hover.
+function changed(name, value) {
+  const text = JSON.stringify(value);
+  if (drawn[name] === text) return false;
+  drawn[name] = text;
+  return true;
 }
 
 function percent(part, whole) {
@@ -143,21 +153,31 @@ function argumentText(value, tag) {
   return tag === "f" ? String(Number(value.toPrecision(7))) : String(value);
 }
 
+function messageItem(message) {
+  const item = make("li", messagesDrawn ? "fresh" : "");
+  Object.assign(item.dataset, { number: message.number, address: message.address });
+  const time = make("time", "", new Date(message.time).toLocaleTimeString([], { hour12: false }));
+  time.dateTime = new Date(message.time).toISOString();
+  const args = message.arguments.map((value, index) => argumentText(value, message.types[index]));
+  item.append(time, make("code", "address", message.address), make("code", "types", `,${message.types}`),
+    make("code", "arguments", args.join(" ")));
+  return item;
+}
+
+// Messages never change once received, so only the new ones are added at
+// the top, and their highlight runs its course.
 function drawMessages(messages) {
-  const items = messages.map((message) => {
-    const item = make("li");
-    Object.assign(item.dataset, { number: message.number, address: message.address });
-    if (newestMessage >= 0 && message.number > newestMessage) item.classList.add("fresh");
-    const time = make("time", "", new Date(message.time).toLocaleTimeString([], { hour12: false }));
-    time.dateTime = new Date(message.time).toISOString();
-    const args = message.arguments.map((value, index) => argumentText(value, message.types[index]));
-    item.append(time, make("code", "address", message.address), make("code", "types", `,${message.types}`),
-      make("code", "arguments", args.join(" ")));
-    return item;
-  });
-  document.getElementById("messages").replaceChildren(...items);
-  if (items.length === 0) document.getElementById("messages").append(make("li", "empty", "None yet"));
-  newestMessage = messages.length > 0 ? messages[0].number : Math.max(newestMessage, 0);
+  const list = document.getElementById("messages");
+  let shown = Number(list.querySelector("li[data-number]")?.dataset.number ?? 0);
+  if ((messages[0]?.number ?? 0) < shown) { // the simulator started again
+    list.replaceChildren();
+    shown = 0;
+  }
+  list.querySelector("li.empty")?.remove();
+  list.prepend(...messages.filter((message) => message.number > shown).map(messageItem));
+  while (list.children.length > messages.length) list.lastElementChild.remove();
+  if (messages.length === 0) list.append(make("li", "empty", "None yet"));
+  messagesDrawn = true;
 }
 
 function draw(state) {
@@ -165,10 +185,13 @@ function draw(state) {
   readAt = performance.now();
   drawStatus(state);
   drawClock();
-  drawPicture(state);
-  drawOthers(state.others);
-  drawSettings(state.settings);
-  drawMovies(state);
+  const places = state.chosen.map(({ file, frames, dropped, ...place }) => place);
+  if (changed("picture", [state.assembled.width, state.assembled.height, state.settings, places])) {
+    drawPicture(state);
+  }
+  if (changed("others", state.others)) drawOthers(state.others);
+  if (changed("settings", state.settings)) drawSettings(state.settings);
+  if (changed("movies", [state.assembled, state.chosen])) drawMovies(state);
   drawMessages(state.messages);
 }
 

@@ -23,21 +23,16 @@ const quiet = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-ru
   "--disable-background-networking", "--disable-component-update", "--disable-sync"];
 
 // Retries `check` until it passes, for up to 5 s; resolves to the ms it took.
-async function eventually(check) {
-  const began = Date.now();
-  for (;;) {
-    try { await check(); return Date.now() - began; } catch (failed) {
-      if (Date.now() - began > 5000) throw failed;
-    }
-    await new Promise((resolve) => setTimeout(resolve, 10));
+async function eventually(check, began = Date.now()) {
+  for (;; await new Promise((resolve) => setTimeout(resolve, 10))) {
+    try { return await check(), Date.now() - began; } catch (failed) { if (Date.now() - began > 5000) throw failed; }
   }
 }
 
 test("the window shows each step of a session as the server drives the simulator", async (t) => {
   const executablePath = browsers.find((path) => existsSync(path));
   assert.ok(executablePath, `no browser at ${browsers.join(", ")}: run scripts/setup.sh or set ZINDLE_BROWSER`);
-  const folder = mkdtempSync(join(tmpdir(), "zindle-view-"));
-  const shots = mkdtempSync(join(tmpdir(), "zindle-view-shots-"));
+  const [folder, shots] = ["zindle-view-", "zindle-view-shots-"].map((name) => mkdtempSync(join(tmpdir(), name)));
   const sim = await startSimulator(["--verbose", "--view", "0"]);
   const session = await connect({ env: { ZINDLE_OSCQUERY_PORT: String(sim.queryPort) } });
   const browser = await chromium.launch({ executablePath, args: quiet });
@@ -61,7 +56,7 @@ test("the window shows each step of a session as the server drives the simulator
 
     await step("configured", statusOf(await session.call("recorder_configure", { sources: ["camera", "screen"],
       layout: "row", gap: 200, codec: "hevc", sound: "computer", folder, name: "take" })), async () => {
-      assert.deepEqual(await data(".source", "title"), ["Main Camera", "Screen"]);
+      assert.deepEqual(await text(".source .place, .source .title"), ["1", "Main Camera", "2", "Screen"]);
       assert.deepEqual(await data("#others li", "title"), ["STUDIO (Stage)"]);
       assert.deepEqual(await text("#settings dd"), ["HEVC", "every frame", "automatic",
         "each source and assembled", "this computer", "off", folder, "take"]);
@@ -106,7 +101,7 @@ test("the window shows each step of a session as the server drives the simulator
 test("the window refuses what it does not serve, and goes on", async () => {
   const sim = await startSimulator(["--view", "0"]);
   try {
-    for (const [path, method, status] of [["nope", "GET", 404], ["", "POST", 405], ["a".repeat(65536), "GET", 414]]) {
+    for (const [path, method, status] of [["nope", "GET", 404], ["", "POST", 405], ["a".repeat(2e3), "GET", 414], ["a".repeat(65536), "GET", 414]]) {
       const answer = await fetch(sim.viewUrl + path, { method, body: method === "POST" ? "{}" : undefined });
       assert.equal(answer.status, status);
       assert.equal(answer.headers.get("content-type"), "text/plain; charset=utf-8");
