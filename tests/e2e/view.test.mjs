@@ -18,8 +18,9 @@ const chrome = "Google Chrome.app/Contents/MacOS/Google Chrome";
 const browsers = process.env.ZINDLE_BROWSER ? [process.env.ZINDLE_BROWSER]
   : process.platform === "darwin" ? [join("/Applications", chrome), join(homedir(), "Applications", chrome),
     "/Applications/Chromium.app/Contents/MacOS/Chromium"] : ["/usr/bin/chromium"];
-// Without these, Chromium reaches for Google's hosts; the network here is loopback only.
-const quiet = ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+// Chromium run as root, with no GPU, in a container's small /dev/shm, and kept from reaching
+// for Google's hosts: the network of the tests is loopback only.
+const flags = ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--disable-quic", "--no-first-run",
   "--disable-background-networking", "--disable-component-update", "--disable-sync"];
 
 // Retries `check` until it passes, for up to 5 s; resolves to the ms it took.
@@ -35,7 +36,7 @@ test("the window shows each step of a session as the server drives the simulator
   const [folder, shots] = ["zindle-view-", "zindle-view-shots-"].map((name) => mkdtempSync(join(tmpdir(), name)));
   const sim = await startSimulator(["--verbose", "--view", "0"]);
   const session = await connect({ env: { ZINDLE_OSCQUERY_PORT: String(sim.queryPort) } });
-  const browser = await chromium.launch({ executablePath, args: quiet });
+  const browser = await chromium.launch({ executablePath, args: flags });
   try {
     const page = await browser.newPage({ viewport: { width: 1280, height: 800 }, colorScheme: "dark",
       reducedMotion: "reduce" });  // the recording light steady in the pictures
