@@ -108,6 +108,8 @@ test("the window refuses what it does not serve, and goes on", async () => {
       assert.equal(answer.headers.get("content-type"), "text/plain; charset=utf-8");
       assert.match(await answer.text(), new RegExp(`^${status} [A-Za-z ]+\n$`));
     }
+    // The page may load nothing from anywhere else.
+    assert.match((await fetch(sim.viewUrl)).headers.get("content-security-policy"), /^default-src 'self';/);
     assert.equal((await (await fetch(sim.viewUrl + "state")).json()).state, "idle");
     assert.equal((await fetch(`http://127.0.0.1:${sim.queryPort}/?HOST_INFO`)).status, 200);
   } finally {
