@@ -70,11 +70,13 @@ say "checking it"
 lipo "$binary" -verify_arch arm64 x86_64
 sh "$root/scripts/check_runtime.sh" "$binary"
 codesign --verify --strict "$binary"
-oldest=$(otool -l "$binary" |
+# otool reads the slice of this Mac alone unless told otherwise; each slice
+# has one build version, and both must name the same oldest macOS.
+oldest=$(otool -arch all -l "$binary" |
   awk '/LC_BUILD_VERSION/ { seen = 1 } seen && $1 == "minos" { print $2; seen = 0 }' |
-  sort -u)
-if [ "$oldest" != "$minimum" ]; then
-  say "built for macOS $oldest, not $minimum"
+  paste -sd ' ' -)
+if [ "$oldest" != "$minimum $minimum" ]; then
+  say "built for macOS $oldest (one a slice), not $minimum"
   exit 1
 fi
 version=$(sed -n 's/^project(zindle_recorder_mcp VERSION \([0-9.]*\).*/\1/p' \
