@@ -67,6 +67,15 @@ cp "$build/server/zindle_recorder_mcp" "$binary"
 codesign --force --sign - "$binary"
 
 say "checking it"
+# No include folder of Homebrew's prefix reached the compiler (grep: 1, no
+# such line; 2, no file to tell).
+found=0
+grep -q "$(brew --prefix)/include[ \"]" "$build/server/compile_commands.json" ||
+  found=$?
+if [ "$found" -ne 1 ]; then
+  say "Homebrew's include folder, and its simdjson.h, may have been read"
+  exit 1
+fi
 lipo "$binary" -verify_arch arm64 x86_64
 sh "$root/scripts/check_runtime.sh" "$binary"
 codesign --verify --strict "$binary"
