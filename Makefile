@@ -33,7 +33,10 @@ FUZZ_TARGETS := request namespace osc
 ifeq ($(OS),Darwin)
   # Homebrew's prefix, and ICU's (keg-only; only the simulator uses it).
   BREW := $(shell brew --prefix 2>/dev/null)
-  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW)
+  # The SDK, named outright: CMake 4 names none, and the system's libcurl is
+  # looked for in it.
+  SDK := $(shell xcrun --sdk macosx --show-sdk-path 2>/dev/null)
+  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW) -DCMAKE_OSX_SYSROOT="$(SDK)"
   export PKG_CONFIG_PATH := $(shell brew --prefix icu4c 2>/dev/null)/lib/pkgconfig:$(PKG_CONFIG_PATH)
   RELEASE_COMPILER :=
   CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++

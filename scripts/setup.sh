@@ -72,6 +72,13 @@ setup_macos() {
                   clang-format)
   local missing=()
   for formula in "${formulas[@]}"; do
+    # Node.js may come from its own installer or a versioned formula (a
+    # linked node@22), which `brew install node` would collide with: as on
+    # Debian, it is asked for only when node or npm is missing.
+    if [ "$formula" = node ] && command -v node >/dev/null 2>&1 &&
+      command -v npm >/dev/null 2>&1; then
+      continue
+    fi
     brew list --formula "$formula" >/dev/null 2>&1 || missing+=("$formula")
   done
   if [ "${#missing[@]}" -gt 0 ]; then
