@@ -20,8 +20,9 @@ if command -v sha256sum >/dev/null; then
 else
   sha256=$(shasum -a 256 "$archive" | cut -d' ' -f1)
 fi
-# Where the project lives: set at release; a local tap may leave it.
-homepage="${ZINDLE_HOMEPAGE:-$url}"
+# Where the project lives, set once with the packages' other details.
+homepage=$(sed -n 's/^set(ZINDLE_HOMEPAGE "\(.*\)")$/\1/p' \
+  "$root/cmake/packaging.cmake")
 for name in zindle-recorder-mcp zindle-recorder-sim; do
   sed -e "s|@VERSION@|$version|" -e "s|@URL@|$url|" -e "s|@SHA256@|$sha256|" \
       -e "s|@HOMEPAGE@|$homepage|" \
