@@ -1,15 +1,31 @@
-// Follows the README's client set-up to the letter: the mcpServers entry of
-// a desktop app (and Cursor) and the servers entry of VS Code, each started
-// as such a client starts it, against the simulator.
+// Follows the README to the letter: the mcpServers entry of a desktop app
+// (and Cursor) and the servers entry of VS Code, each started as such a
+// client starts it, the Inspector's command line and the version check, all
+// against the simulator; and the simulator's manual page against its --help.
 import assert from "node:assert/strict";
+import { execFile } from "node:child_process";
 import { readFileSync } from "node:fs";
 import { test } from "node:test";
+import { promisify } from "node:util";
 
-import { connect, serverPath, startSimulator, statusOf } from "./support.mjs";
+import { connect, serverPath, simPath, startSimulator, statusOf } from "./support.mjs";
+
+const run = promisify(execFile);
+const readme = readFileSync(new URL("../../README.md", import.meta.url), "utf8");
+
+// The README's first shell line that starts with `start`, continuations
+// joined.
+function readmeLine(start) {
+  const line = [...readme.matchAll(/```sh\n([\s\S]*?)```/g)]
+    .flatMap((match) => match[1].replace(/\\\n\s*/g, "").split("\n"))
+    .map((text) => text.trim())
+    .find((text) => text.startsWith(start));
+  assert.ok(line, `the README shows ${start}`);
+  return line;
+}
 
 // The zindle-recorder entry under `key` in the README's JSON blocks.
 function readmeEntry(key) {
-  const readme = readFileSync(new URL("../../README.md", import.meta.url), "utf8");
   const block = [...readme.matchAll(/```json\n([\s\S]*?)```/g)]
     .map((match) => match[1])
     .find((text) => text.includes(`"${key}"`));
@@ -41,3 +57,37 @@ for (const [key, type] of [["mcpServers", undefined], ["servers", "stdio"]]) {
     assert.equal(session.stderr(), "");
   });
 }
+
+test("the README's Inspector command line reads the simulator", async () => {
+  // The simulator's port there may be taken here: a free one stands in for it.
+  const port = /--port (\d+)/.exec(readmeLine("build/release/sim/zindle_recorder_sim"))[1];
+  const sim = await startSimulator();
+  try {
+    const words = readmeLine("npx @modelcontextprotocol/inspector --cli").split(/\s+/)
+      .map((word) => (word === "build/release/zindle_recorder_mcp" ? serverPath
+        : word.replace(port, String(sim.queryPort))));
+    // Installed with the tests: the registry is never asked.
+    const { stdout } = await run(words[0], words.slice(1), { timeout: 60_000,
+      env: { ...process.env, npm_config_offline: "true" } });
+    assert.equal(statusOf(JSON.parse(stdout)).state, "idle");
+  } finally {
+    await sim.stop();
+  }
+});
+
+test("the README's version check prints the version", async () => {
+  const line = readmeLine("echo").replace("/usr/local/bin/zindle_recorder_mcp", serverPath);
+  const { stdout, stderr } = await run("sh", ["-c", line]);
+  assert.deepEqual(JSON.parse(stdout).result.serverInfo,
+    { name: "zindle-recorder", version: process.env.ZINDLE_VERSION });
+  assert.equal(stderr, "");
+});
+
+test("the simulator's manual page names every option of its --help", async () => {
+  const page = readFileSync(new URL("../../packaging/man/zindle_recorder_sim.1", import.meta.url), "utf8");
+  const { stdout } = await run(simPath, ["--help"]);
+  const options = new Set(stdout.match(/^ {2}--[a-z-]+/gm).map((option) => option.trim()));
+  for (const option of options) {
+    assert.ok(page.includes(option.replaceAll("-", "\\-")), `${option} is in the manual page`);
+  }
+});
