@@ -20,20 +20,25 @@ case "$mode" in
       *) prefix="$PWD/$3" ;;
     esac
     prefix=$(printf '%s\n' "$prefix" | sed 's:/*$::')
-    # The folders the install would make: those of a trial install, staged
-    # apart, that the prefix lacks. Folders recorded by an earlier install
-    # into the same prefix stay recorded.
+    # The folders the install would make: the prefix and those above it
+    # that are missing, and those of a trial install, staged apart, that the
+    # prefix lacks. What an earlier install recorded stays recorded: the
+    # uninstall removes a folder only once it is empty.
     trial=$(mktemp -d)
     trap 'rm -rf "$trial"' EXIT
     DESTDIR="$trial" cmake --install "$build" --prefix "$prefix" >/dev/null
     {
       if [ -f "$folders" ]; then
-        awk -v p="$prefix" '$0 == p || index($0, p "/") == 1' "$folders"
+        cat "$folders"
       fi
+      dir=$prefix
+      while [ ! -d "$dir" ]; do
+        echo "$dir"
+        dir=$(dirname "$dir")
+      done
       (cd "$trial$prefix" && find . -type d ! -name .) | while IFS= read -r dir; do
         [ -d "$prefix/${dir#./}" ] || echo "$prefix/${dir#./}"
       done
-      [ -d "$prefix" ] || echo "$prefix"
     } | sort -u >"$trial/folders"
     cmake --install "$build" --prefix "$prefix"
     cp "$trial/folders" "$folders"
