@@ -20,9 +20,11 @@ if command -v sha256sum >/dev/null; then
 else
   sha256=$(shasum -a 256 "$archive" | cut -d' ' -f1)
 fi
-# Where the project lives, over http(s) as brew audit asks: set at release
-# and in CI; a local tap may leave it.
-homepage="${ZINDLE_HOMEPAGE:-$url}"
+# Where the project lives: set once with the packages' other details, over
+# https as brew audit asks; ZINDLE_HOMEPAGE, when set (the CI sets its own
+# repository's), stands in for it.
+homepage=${ZINDLE_HOMEPAGE:-$(sed -n 's/^set(ZINDLE_HOMEPAGE "\(.*\)")$/\1/p' \
+  "$root/cmake/packaging.cmake")}
 # Homebrew reads the version from an address that carries it, and its audit
 # calls a version line redundant then: the line is for an address without.
 case "$url" in
