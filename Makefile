@@ -1,5 +1,7 @@
 # One-command entry points. `demo`, `test`, `bench` and `fuzz` install what
-# they need first (scripts/setup.sh); the others build and install only.
+# they need first (scripts/setup.sh, also `make setup`); the others build and
+# install only, with neither Node nor the network (README.md says what each
+# needs).
 #   make demo        the server driving the simulator through a whole session,
 #                    shown live on the simulator's page (WATCH=1: slowly)
 #   make test        every test, in every build this system has (below)
@@ -9,9 +11,11 @@
 #   make test-ratio  lines of tests against lines of code
 #   make release     both programs, Release, in build/release
 #   make install     copies the Release build to PREFIX (default /usr/local)
+#   make uninstall   removes what the last `make install` put there
 #   make package     the Debian packages, from the Release build
 #   make universal   macOS: one server binary for Apple silicon and Intel
-#   make mcpb        the MCP Bundle (.mcpb) of the server, for desktop clients
+#   make mcpb        macOS: the MCP Bundle (.mcpb) of that binary, for desktop
+#                    clients; it fetches its packer alone from npm
 #
 # The builds of `make test`:
 #   release  both programs as they ship, optimised, warnings as errors
@@ -34,7 +38,10 @@ FUZZ_TARGETS := request namespace osc
 ifeq ($(OS),Darwin)
   # Homebrew's prefix, and ICU's (keg-only; only the simulator uses it).
   BREW := $(shell brew --prefix 2>/dev/null)
-  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW)
+  # The SDK, named outright: CMake 4 names none, and the system's libcurl is
+  # looked for in it.
+  SDK := $(shell xcrun --sdk macosx --show-sdk-path 2>/dev/null)
+  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW) -DCMAKE_OSX_SYSROOT="$(SDK)"
   export PKG_CONFIG_PATH := $(shell brew --prefix icu4c 2>/dev/null)/lib/pkgconfig:$(PKG_CONFIG_PATH)
   RELEASE_COMPILER :=
   CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++
@@ -51,9 +58,6 @@ else
   CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++-19
   SANITIZER_OPTIONS := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   TEST_BUILDS := test-check test-libcxx
-  MCPB_BUILD := build-release
-  MCPB_BINARY := $(BUILD)/release/zindle_recorder_mcp
-  MCPB_MANIFEST := $(BUILD)/release/mcpb/manifest.json
 endif
 SANITIZER_OPTIONS += UBSAN_OPTIONS=print_stacktrace=1
 
@@ -65,19 +69,20 @@ compile = cmake --build $(BUILD)/$(1) -j$(JOBS)
 ctest = ctest --test-dir $(BUILD)/$(1) --output-on-failure -j$(JOBS) -E 'Slow\.'
 
 .PHONY: setup release build-release check libcxx test test-check \
-  test-libcxx test-slow demo bench fuzz install package universal mcpb \
-  format-check test-ratio clean
+  test-libcxx test-slow demo bench fuzz install uninstall package universal \
+  mcpb format-check test-ratio clean
 
 setup:
 	@scripts/setup.sh
 
-# Builds. `build-release` never runs the set-up.
+# Builds. The Release build runs no set-up, so that a packager builds it
+# offline; `release` is its name in the README. The test builds set up first.
 build-release:
 	@$(call configure,release,-DCMAKE_BUILD_TYPE=Release -DZINDLE_WERROR=ON \
 	  -DZINDLE_TESTS=OFF $(RELEASE_COMPILER))
 	@$(call compile,release)
 
-release: setup build-release
+release: build-release
 
 check: setup
 	@$(call configure,check,-DCMAKE_BUILD_TYPE=Debug -DZINDLE_WERROR=ON \
@@ -112,7 +117,7 @@ test-ratio:
 	@scripts/test_ratio.sh
 
 # The rest.
-demo: release
+demo: setup release
 	@scripts/demo.sh $(BUILD)/release $(if $(FULL),--full) $(if $(WATCH),--watch)
 
 bench: setup
@@ -133,7 +138,10 @@ fuzz: check
 	done
 
 install: build-release
-	@cmake --install $(BUILD)/release --prefix $(PREFIX)
+	@scripts/install.sh install $(BUILD)/release $(PREFIX)
+
+uninstall:
+	@scripts/install.sh uninstall $(BUILD)/release
 
 package: build-release
 	@cd $(BUILD)/release && cpack >/dev/null && ls $(CURDIR)/$(BUILD)/release/*.deb
@@ -141,9 +149,19 @@ package: build-release
 universal:
 	@scripts/universal.sh $(BUILD)/universal
 
-# The packer comes from npm, pinned in package-lock.json: hence the set-up.
-mcpb: setup $(MCPB_BUILD)
+# The bundle is how a desktop app installs the server on a Mac, where the
+# app runs. Of the set-up it takes only its packer, from npm as
+# package-lock.json pins it. On Linux the end-to-end tests pack one of their
+# own, as a test of the format.
+ifeq ($(OS),Darwin)
+mcpb: $(MCPB_BUILD)
+	@scripts/setup.sh packer
 	@scripts/mcpb.sh $(MCPB_BINARY) $(MCPB_MANIFEST) $(BUILD)/mcpb
+else
+mcpb:
+	@echo "make mcpb: the bundle is made on macOS, where the app runs" >&2
+	@exit 1
+endif
 
 clean:
 	rm -rf $(BUILD)

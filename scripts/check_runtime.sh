@@ -8,8 +8,9 @@ set -eu
 program=$1
 case "$(uname -s)" in
   Darwin)
-    # A universal binary lists its libraries once for each architecture.
-    libraries=$(otool -L "$program" | awk '/^\t/ {print $1}')
+    # Every slice of a universal binary: otool reads this Mac's alone unless
+    # told otherwise.
+    libraries=$(otool -arch all -L "$program" | awk '/^\t/ {print $1}')
     allowed='^(/usr/lib/|/System/Library/Frameworks/)'
     ;;
   *)
@@ -17,6 +18,12 @@ case "$(uname -s)" in
     allowed='^(libc|libm|libstdc\+\+|libgcc_s|libsimdjson)\.so(\.[0-9]+)*$|^ld-linux'
     ;;
 esac
+# Every program loads the C library at least: none listed means the tool
+# could not read the program, not that it is clean.
+if [ -z "$libraries" ]; then
+  printf '%s: no libraries listed; could not read it\n' "$program" >&2
+  exit 1
+fi
 outside=$(printf '%s\n' "$libraries" | grep -Ev "$allowed" || true)
 if [ -n "$outside" ]; then
   printf '%s would load libraries it must not need:\n%s\n' "$program" "$outside" >&2

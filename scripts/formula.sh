@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes the Homebrew formulas of the server and of the simulator for a
-# source archive of this project: the version (from CMakeLists.txt), the
-# archive's address and its SHA-256.
+# source archive of this project: the version (from CMakeLists.txt, when the
+# address does not carry it), the archive's address and its SHA-256.
 #
 # Usage: scripts/formula.sh <archive file> <its URL> <output folder>
 #   The release:  scripts/formula.sh zindle_recorder_mcp-1.0.0.tar.gz \
@@ -20,11 +20,20 @@ if command -v sha256sum >/dev/null; then
 else
   sha256=$(shasum -a 256 "$archive" | cut -d' ' -f1)
 fi
-# Where the project lives: set at release; a local tap may leave it.
-homepage="${ZINDLE_HOMEPAGE:-$url}"
+# Where the project lives: set once with the packages' other details, over
+# https as brew audit asks; ZINDLE_HOMEPAGE, when set (the CI sets its own
+# repository's), stands in for it.
+homepage=${ZINDLE_HOMEPAGE:-$(sed -n 's/^set(ZINDLE_HOMEPAGE "\(.*\)")$/\1/p' \
+  "$root/cmake/packaging.cmake")}
+# Homebrew reads the version from an address that carries it, and its audit
+# calls a version line redundant then: the line is for an address without.
+case "$url" in
+  *"$version"*) redundant='/^  version "@VERSION@"$/d' ;;
+  *) redundant='' ;;
+esac
 for name in zindle-recorder-mcp zindle-recorder-sim; do
-  sed -e "s|@VERSION@|$version|" -e "s|@URL@|$url|" -e "s|@SHA256@|$sha256|" \
-      -e "s|@HOMEPAGE@|$homepage|" \
+  sed -e "$redundant" -e "s|@VERSION@|$version|" -e "s|@URL@|$url|" \
+      -e "s|@SHA256@|$sha256|" -e "s|@HOMEPAGE@|$homepage|" \
       "$root/packaging/homebrew/$name.rb.in" >"$3/$name.rb"
 done
 echo "$3/zindle-recorder-mcp.rb"

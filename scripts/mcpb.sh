@@ -18,6 +18,7 @@ mkdir -p "$stage/server"
 cp "$binary" "$stage/server/zindle_recorder_mcp"
 cp "$manifest" "$stage/manifest.json"
 cp "$root/LICENSE" "$stage/LICENSE"
+cp "$root/packaging/mcpb/icon.png" "$stage/icon.png"
 mcpb validate "$stage/manifest.json" >/dev/null
 version=$(sed -n 's/^  "version": "\(.*\)",$/\1/p' "$stage/manifest.json")
 platform=$(sed -n 's/^    "platforms": \["\(.*\)"\]$/\1/p' "$stage/manifest.json")

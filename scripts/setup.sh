@@ -2,8 +2,11 @@
 # Installs what building, testing and the demo need, and only what is missing:
 # Debian/Ubuntu packages through apt-get (as root, or with sudo), Homebrew
 # formulas on macOS (as yourself: Homebrew refuses root), then the Node
-# packages of the end-to-end tests from the committed lock file. Installing
-# the server (`make install`) never runs this.
+# packages from the committed lock file. Building and installing the server
+# (`make release`, `make install`) never run this.
+#
+# Usage: scripts/setup.sh          everything (make setup, demo, test, ...)
+#        scripts/setup.sh packer   only the MCP Bundle's packer (make mcpb)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -25,8 +28,9 @@ setup_debian() {
   # clang-19 with libc++ builds the sanitizer build, the nearest stand-in for
   # Apple's toolchain; its sanitizer and fuzzer runtimes are packaged apart
   # and only recommended, so they are named here.
+  # cpack reads the libraries a package needs with file and dpkg-shlibdeps.
   local packages=(
-    build-essential cmake ninja-build pkg-config clang-format
+    build-essential cmake ninja-build pkg-config file clang-format
     clang-19 libc++-19-dev libc++abi-19-dev libclang-rt-19-dev
     nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev libicu-dev
     libcpp-httplib-dev liblo-dev libgtest-dev libbenchmark-dev
@@ -73,6 +77,13 @@ setup_macos() {
                   clang-format)
   local missing=()
   for formula in "${formulas[@]}"; do
+    # Node.js may come from its own installer or a versioned formula (a
+    # linked node@22), which `brew install node` would collide with: as on
+    # Debian, it is asked for only when node or npm is missing.
+    if [ "$formula" = node ] && command -v node >/dev/null 2>&1 &&
+      command -v npm >/dev/null 2>&1; then
+      continue
+    fi
     brew list --formula "$formula" >/dev/null 2>&1 || missing+=("$formula")
   done
   if [ "${#missing[@]}" -gt 0 ]; then
@@ -90,22 +101,39 @@ setup_macos() {
   fi
 }
 
-case "$(uname -s)" in
-  Linux)
-    if command -v apt-get >/dev/null 2>&1; then
-      setup_debian
-    else
-      say "not a Debian-like system: install the packages named in README.md"
-    fi
-    ;;
-  Darwin) setup_macos ;;
-  *) say "unknown system $(uname -s): install the packages named in README.md" ;;
-esac
+mode=${1:-all}
+if [ "$mode" = all ]; then
+  case "$(uname -s)" in
+    Linux)
+      if command -v apt-get >/dev/null 2>&1; then
+        setup_debian
+      else
+        say "not a Debian-like system: install the packages named in README.md"
+      fi
+      ;;
+    Darwin) setup_macos ;;
+    *) say "unknown system $(uname -s): install the packages named in README.md" ;;
+  esac
+fi
 
-# The end-to-end tests and the demo pin the MCP client in package-lock.json;
-# reinstall only when the lock file changed since the last install.
+# package-lock.json pins the Node packages: under "dependencies" the MCP
+# Bundle's packer alone, under "devDependencies" the MCP client, the
+# Inspector and the browser driver of the end-to-end tests and the demo. Reinstall when the lock
+# file changed since the last install, or when that one was the packer's
+# alone and more is wanted now.
+if [ "$mode" = packer ]; then
+  wanted="$root/node_modules/@anthropic-ai/mcpb/package.json"
+  omit=--omit=dev
+else
+  wanted="$root/node_modules/@modelcontextprotocol/sdk/package.json"
+  omit=
+fi
 stamp="$root/node_modules/.package-lock.json"
-if [ ! -f "$stamp" ] || [ "$root/package-lock.json" -nt "$stamp" ]; then
-  say "installing the Node packages of the end-to-end tests"
-  (cd "$root" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+if [ ! -f "$wanted" ] || [ "$root/package-lock.json" -nt "$stamp" ]; then
+  if ! command -v npm >/dev/null 2>&1; then
+    say "Node.js and npm are needed for the Node packages"
+    exit 1
+  fi
+  say "installing the Node packages${omit:+: the bundle packer alone}"
+  (cd "$root" && npm ci $omit --no-audit --no-fund --loglevel=error >/dev/null)
 fi

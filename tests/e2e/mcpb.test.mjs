@@ -21,6 +21,7 @@ test("the bundle unpacks into a server the client can use", async () => {
     mcpb("unpack", packed.toString().trim().split("\n").pop(), unpacked);
     const manifest = JSON.parse(readFileSync(join(unpacked, "manifest.json"), "utf8"));
     assert.equal(manifest.version, process.env.ZINDLE_VERSION);
+    assert.deepEqual(manifest.compatibility.platforms, [process.platform]);
     // As a client fills in the user's settings: here, the port.
     const filled = (text) => text.replace("${__dirname}", unpacked)
       .replace("${user_config.oscquery_port}", String(sim.queryPort));

@@ -1,0 +1,72 @@
+#!/bin/sh
+# Installs a build into a prefix (make install), or takes away what that
+# install put there (make uninstall). CMake lists the files it installs in
+# the build's install_manifest.txt; the folders it had to make for them are
+# listed beside it, in install_folders.txt, so that an uninstall leaves the
+# prefix as it was, with the folders that were there before.
+#
+# Usage: scripts/install.sh install <build folder> <prefix>
+#        scripts/install.sh uninstall <build folder>
+set -eu
+mode=$1
+build=$2
+files="$build/install_manifest.txt"
+folders="$build/install_folders.txt"
+
+case "$mode" in
+  install)
+    case "$3" in
+      /*) prefix=$3 ;;
+      *) prefix="$PWD/$3" ;;
+    esac
+    prefix=$(printf '%s\n' "$prefix" | sed 's:/*$::')
+    # The folders the install would make: the prefix and those above it
+    # that are missing, and those of a trial install, staged apart, that the
+    # prefix lacks. What an earlier install recorded stays recorded: the
+    # uninstall removes a folder only once it is empty.
+    trial=$(mktemp -d)
+    trap 'rm -rf "$trial"' EXIT
+    DESTDIR="$trial" cmake --install "$build" --prefix "$prefix" >/dev/null
+    {
+      if [ -f "$folders" ]; then
+        cat "$folders"
+      fi
+      dir=$prefix
+      while [ ! -d "$dir" ]; do
+        echo "$dir"
+        dir=$(dirname "$dir")
+      done
+      (cd "$trial$prefix" && find . -type d ! -name .) | while IFS= read -r dir; do
+        [ -d "$prefix/${dir#./}" ] || echo "$prefix/${dir#./}"
+      done
+    } | sort -u >"$trial/folders"
+    cmake --install "$build" --prefix "$prefix"
+    cp "$trial/folders" "$folders"
+    ;;
+  uninstall)
+    if [ ! -f "$files" ]; then
+      echo "make uninstall: nothing to remove: $files, which make install writes, is not there" >&2
+      exit 1
+    fi
+    # CMake ends the list without a line feed.
+    while IFS= read -r file || [ -n "$file" ]; do
+      if [ -e "$file" ] || [ -L "$file" ]; then
+        rm -f "$file"
+        echo "removed $file"
+      fi
+    done <"$files"
+    # Deepest first; a folder that holds anything else by now is left.
+    if [ -f "$folders" ]; then
+      sort -r "$folders" | while IFS= read -r dir; do
+        if rmdir "$dir" 2>/dev/null; then
+          echo "removed $dir/"
+        fi
+      done
+    fi
+    rm -f "$files" "$folders"
+    ;;
+  *)
+    echo "usage: scripts/install.sh install <build> <prefix> | uninstall <build>" >&2
+    exit 2
+    ;;
+esac
