@@ -10,7 +10,10 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+// What the servers built on it name in their handlers.
 namespace httplib {
+struct Request;
+struct Response;
 class Server;
 }  // namespace httplib
 

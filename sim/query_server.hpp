@@ -12,11 +12,6 @@
 #include "sim/loopback_server.hpp"
 #include "sim/snapshot.hpp"
 
-namespace httplib {
-struct Request;
-struct Response;
-}  // namespace httplib
-
 namespace zindle::sim {
 
 class ActivityLog;

@@ -14,11 +14,6 @@
 #include "sim/loopback_server.hpp"
 #include "sim/source_catalog.hpp"
 
-namespace httplib {
-struct Request;
-struct Response;
-}  // namespace httplib
-
 namespace zindle::sim {
 
 class RecentMessages;
