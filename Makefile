@@ -2,7 +2,8 @@
 # they need first (scripts/setup.sh, also `make setup`); the others build and
 # install only, with neither Node nor the network (README.md says what each
 # needs).
-#   make demo        the server driving the simulator through a whole session
+#   make demo        the server driving the simulator through a whole session,
+#                    shown live on the simulator's page (WATCH=1: slowly)
 #   make test        every test, in every build this system has (below)
 #   make test-slow   the one test of the real clock (30 s), apart
 #   make bench       the benchmark table (Release build)
@@ -117,7 +118,7 @@ test-ratio:
 
 # The rest.
 demo: setup release
-	@scripts/demo.sh $(BUILD)/release $(if $(FULL),--full)
+	@scripts/demo.sh $(BUILD)/release $(if $(FULL),--full) $(if $(WATCH),--watch)
 
 bench: setup
 	@$(call configure,bench,-DCMAKE_BUILD_TYPE=Release -DZINDLE_TESTS=OFF \

@@ -1,7 +1,9 @@
 #!/usr/bin/env node
 // A whole recording session: the simulator stands in for the app, and the
 // server is driven over its standard input and output exactly as an MCP
-// client drives it. Usage: demo.mjs <build dir> [--full]
+// client drives it; the simulator's window shows it in a browser.
+// Usage: demo.mjs <build dir> [--full] [--watch]
+// --watch waits a moment before each tool call, so a person can follow.
 import { spawn } from "node:child_process";
 import { once } from "node:events";
 import { mkdtempSync, rmSync } from "node:fs";
@@ -11,6 +13,9 @@ import { createInterface } from "node:readline";
 
 const buildDir = process.argv[2] ?? "build/release";
 const full = process.argv.includes("--full");
+const watch = process.argv.includes("--watch");
+const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const watchPause = 3000;
 const server = join(buildDir, "zindle_recorder_mcp");
 const simulator = join(buildDir, "sim", "zindle_recorder_sim");
 
@@ -44,10 +49,12 @@ async function nextLine(lines, what) {
   return value;
 }
 
-// The simulator announces its ports on its first line.
-const sim = start(simulator, ["--port", "0"], process.env);
-const ready = /query port (\d+), osc port (\d+)/.exec(await nextLine(sim.lines, "the simulator"));
+// The simulator announces its ports and its window on its first line.
+const sim = start(simulator, ["--port", "0", "--view", "0"], process.env);
+const ready = /query port (\d+), osc port (\d+), view (\S+)/.exec(await nextLine(sim.lines, "the simulator"));
 const queryPort = Number(ready[1]);
+console.log(bold("Watch it in a browser: ") + ready[3] +
+  (watch ? dim(`  (a pause of ${watchPause / 1000} s before each step)`) : dim("  (make demo WATCH=1 to follow it)")));
 console.log(bold("ZindleRecorder simulator") + ` on http://127.0.0.1:${queryPort}/ (OSC on UDP ${ready[2]})`);
 console.log(bold("zindle_recorder_mcp") + ` started with ZINDLE_OSCQUERY_PORT=${queryPort}\n`);
 
@@ -68,7 +75,8 @@ async function call(method, params, summarise) {
   return answer;
 }
 
-function tool(name, args = {}) {
+async function tool(name, args = {}) {
+  if (watch) await pause(watchPause);
   return call("tools/call", { name, arguments: args }, (answer) => {
     const { isError, content } = answer.result;
     const text = content[0].text;
@@ -104,11 +112,12 @@ try {
     sources: ["camera", "screen"], layout: "row", gap: 8, codec: "hevc", output: "both", folder, name: "demo",
   });
   await tool("recorder_start");
-  await new Promise((resolve) => setTimeout(resolve, 1500));
+  await pause(watch ? 2 * watchPause : 1500);
   await tool("recorder_status");
   await tool("recorder_stop");
   await tool("recorder_stop");
   console.log(full ? "" : dim("Run with --full to see every answer in full."));
+  if (watch) await pause(watchPause);
   mcp.child.stdin.end();
   await once(mcp.child, "exit");
 } catch (error) {

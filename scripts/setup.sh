@@ -34,6 +34,7 @@ setup_debian() {
     clang-19 libc++-19-dev libc++abi-19-dev libclang-rt-19-dev
     nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev libicu-dev
     libcpp-httplib-dev liblo-dev libgtest-dev libbenchmark-dev
+    chromium  # the browser test of the simulator's page
   )
   # Node.js may come from another source than Debian's own packages; only
   # when node or npm is missing do we ask apt for them.
@@ -89,6 +90,15 @@ setup_macos() {
     say "installing ${missing[*]}"
     brew install "${missing[@]}"
   fi
+  # The browser test of the simulator's page drives Google Chrome (GitHub's
+  # macOS runners have it) or Chromium, where tests/e2e/view.test.mjs looks.
+  local chrome="Applications/Google Chrome.app/Contents/MacOS/Google Chrome"
+  if [ -z "${ZINDLE_BROWSER:-}" ] && [ ! -x "/$chrome" ] &&
+      [ ! -x "$HOME/$chrome" ] &&
+      [ ! -x /Applications/Chromium.app/Contents/MacOS/Chromium ]; then
+    say "installing Google Chrome, for the browser test"
+    brew install --cask google-chrome
+  fi
 }
 
 mode=${1:-all}
@@ -107,8 +117,8 @@ if [ "$mode" = all ]; then
 fi
 
 # package-lock.json pins the Node packages: under "dependencies" the MCP
-# Bundle's packer alone, under "devDependencies" the MCP client and the
-# Inspector of the end-to-end tests and the demo. Reinstall when the lock
+# Bundle's packer alone, under "devDependencies" the MCP client, the
+# Inspector and the browser driver of the end-to-end tests and the demo. Reinstall when the lock
 # file changed since the last install, or when that one was the packer's
 # alone and more is wanted now.
 if [ "$mode" = packer ]; then

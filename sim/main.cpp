@@ -48,8 +48,11 @@ int main(int argc, char** argv) {
     Simulator simulator(options, std::cerr);
     simulator.start();
     std::cout << "zindle_recorder_sim ready: query port "
-              << simulator.queryPort() << ", osc port " << simulator.oscPort()
-              << std::endl;
+              << simulator.queryPort() << ", osc port " << simulator.oscPort();
+    if (simulator.viewPort() != 0) {
+      std::cout << ", view http://127.0.0.1:" << simulator.viewPort() << "/";
+    }
+    std::cout << std::endl;
     int received = 0;
     sigwait(&endings, &received);
     simulator.stop();

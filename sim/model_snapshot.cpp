@@ -33,7 +33,9 @@ Snapshot RecorderModel::snapshot() {
   for (std::size_t slot = 0; slot < slots_.size(); ++slot) {
     now.slots.push_back(slotStatus(slot, elapsed));
   }
-  now.assembled = assembledNow();
+  auto picture = assembledNow();
+  now.assembled = picture.size;
+  now.places = std::move(picture.places);
   if (take_) {
     now.assembledFile = take_->assembledFile;
     if (!take_->assembledFile.empty()) {
@@ -90,14 +92,14 @@ std::vector<std::string> RecorderModel::chosenTitles() const {
   return titles;
 }
 
-PictureSize RecorderModel::assembledNow() const {
+AssembledPicture RecorderModel::assembledNow() const {
   std::vector<PictureSize> sizes;
   for (const auto index : slots_) {
     const auto& source = config_.sources[index];
     sizes.push_back({source.width, source.height});
   }
-  return assembledSize(sizes, settings_.layout, settings_.gap, settings_.width,
-                       settings_.height);
+  return assembledPicture(sizes, settings_.layout, settings_.gap,
+                          settings_.width, settings_.height);
 }
 
 }  // namespace zindle::sim

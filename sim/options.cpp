@@ -34,7 +34,7 @@ struct OptionEntry {
   void (*apply)(Options& options, const std::string& value);
 };
 
-const std::array<OptionEntry, 16> kOptions{{
+const std::array<OptionEntry, 17> kOptions{{
     {"--help", false, [](Options& o, const std::string&) { o.help = true; }},
     {"-h", false, [](Options& o, const std::string&) { o.help = true; }},
     {"--port", true,
@@ -44,6 +44,10 @@ const std::array<OptionEntry, 16> kOptions{{
     {"--osc-port", true,
      [](Options& o, const std::string& v) {
        o.oscPort = portFrom("--osc-port", v);
+     }},
+    {"--view", true,
+     [](Options& o, const std::string& v) {
+       o.viewPort = portFrom("--view", v);
      }},
     {"--name", true, [](Options& o, const std::string& v) { o.name = v; }},
     {"--app-version", true,

@@ -3,6 +3,7 @@
 // The simulator's command line: ports, the sources it offers, the state file
 // and the faults it starts with.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@ inline constexpr int kDefaultQueryPort = 9231;
 struct Options {
   int queryPort = kDefaultQueryPort;  // 0: any free port
   int oscPort = 0;                    // 0: any free port
+  std::optional<int> viewPort;        // the window's; none: no window
   std::string name = "ZindleRecorder";
   std::string appVersion = "0.9";
   std::vector<Source> sources;  // the default set when none is given

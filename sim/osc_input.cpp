@@ -15,6 +15,7 @@
 
 #include "sim/activity_log.hpp"
 #include "sim/osc_decoder.hpp"
+#include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
 
 namespace zindle::sim {
@@ -34,8 +35,9 @@ std::runtime_error socketError(const std::string& what) {
 
 }  // namespace
 
-OscInput::OscInput(RecorderModel& model, ActivityLog& log)
-    : model_(model), log_(log) {}
+OscInput::OscInput(RecorderModel& model, ActivityLog& log,
+                   RecentMessages& recent)
+    : model_(model), log_(log), recent_(recent) {}
 
 OscInput::~OscInput() { stop(); }
 
@@ -95,6 +97,7 @@ void OscInput::receive() {
       continue;
     }
     log_.write("osc " + describe(*message));
+    recent_.add(*message);
     model_.handle(*message);
   }
 }

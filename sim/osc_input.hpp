@@ -10,12 +10,15 @@
 namespace zindle::sim {
 
 class ActivityLog;
+class RecentMessages;
 class RecorderModel;
 
 class OscInput {
  public:
-  // `model` and `log` must outlive the input.
-  OscInput(RecorderModel& model, ActivityLog& log);
+  // `model`, `log` and `recent` must outlive the input; each message is
+  // kept in `recent` before the model acts on it, so that whoever sees its
+  // effect sees it listed.
+  OscInput(RecorderModel& model, ActivityLog& log, RecentMessages& recent);
   ~OscInput();
 
   OscInput(const OscInput&) = delete;
@@ -34,6 +37,7 @@ class OscInput {
 
   RecorderModel& model_;
   ActivityLog& log_;
+  RecentMessages& recent_;
   int socket_ = -1;
   int wake_[2] = {-1, -1};  // a pipe whose writing ends the receiving
   std::thread thread_;

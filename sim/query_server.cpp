@@ -1,7 +1,6 @@
 #include "sim/query_server.hpp"
 
 #include <chrono>
-#include <stdexcept>
 
 #include <httplib.h>
 
@@ -12,17 +11,9 @@
 namespace zindle::sim {
 namespace {
 
-constexpr const char* kLoopback = "127.0.0.1";
 constexpr const char* kJson = "application/json";
 constexpr const char* kHostInfo = "HOST_INFO";
 constexpr const char* kGarbage = "<html>this is not JSON";
-
-// Texts arrive from OSC as any bytes; bytes that are not UTF-8 are written
-// as U+FFFD rather than failing the whole answer.
-std::string jsonText(const nlohmann::json& document) {
-  return document.dump(-1, ' ', false,
-                       nlohmann::json::error_handler_t::replace);
-}
 
 // The server keeps one connection for all the reads of a tool call, and
 // polls every 50 ms for up to 30 s: far more than cpp-httplib's default of
@@ -44,20 +35,21 @@ QueryServer::QueryServer(RecorderModel& model, ActivityLog& log,
       log_(log),
       name_(std::move(name)),
       oscPort_(oscPort),
+      listener_("OSCQuery"),
       hostInfoText_(jsonText(hostInfo(name_, oscPort_))) {}
 
 QueryServer::~QueryServer() { stop(); }
 
 int QueryServer::start(int port) {
   using Outcome = httplib::Server::HandlerResponse;
-  server_ = std::make_unique<httplib::Server>();
-  server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-  server_->set_keep_alive_max_count(kRequestsPerConnection);
+  auto& server = listener_.http();
+  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  server.set_keep_alive_max_count(kRequestsPerConnection);
   // An answer leaves in two writes (head, then body); with Nagle's delay on,
   // the body waits for the client's delayed acknowledgement of the head,
   // some 40 ms per read on a kept connection.
-  server_->set_tcp_nodelay(true);
-  server_->set_pre_routing_handler(
+  server.set_tcp_nodelay(true);
+  server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         log_.write("http " + request.method + " " + request.target);
         switch (model_.httpFault()) {
@@ -77,32 +69,10 @@ int QueryServer::start(int port) {
         }
         return Outcome::Unhandled;
       });
-  server_->Get(
+  server.Get(
       ".*", [this](const httplib::Request& request,
                    httplib::Response& response) { answer(request, response); });
-
-  const int bound = port == 0 ? server_->bind_to_any_port(kLoopback)
-                    : server_->bind_to_port(kLoopback, port) ? port
-                                                             : -1;
-  if (bound < 0) {
-    throw std::runtime_error("cannot bind the OSCQuery port " +
-                             std::to_string(port));
-  }
-  listenEnded_ = false;
-  thread_ = std::thread([this] {
-    server_->listen_after_bind();
-    listenEnded_ = true;
-  });
-  // stop() does nothing to a server that is not running yet, so return
-  // only once it runs.
-  while (!server_->is_running()) {
-    if (listenEnded_) {
-      thread_.join();
-      throw std::runtime_error("the OSCQuery server could not start");
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return bound;
+  return listener_.start(port);
 }
 
 void QueryServer::stop() {
@@ -111,8 +81,7 @@ void QueryServer::stop() {
     stopping_ = true;
   }
   released_.notify_all();
-  if (server_) server_->stop();
-  if (thread_.joinable()) thread_.join();
+  listener_.stop();
 }
 
 bool QueryServer::holdWhileHanging() {

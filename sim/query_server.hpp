@@ -4,21 +4,13 @@
 // "/?HOST_INFO", of "/" (the whole namespace) and of any node's own path,
 // with the HTTP faults the model is told to show.
 
-#include <atomic>
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
+#include "sim/loopback_server.hpp"
 #include "sim/snapshot.hpp"
-
-namespace httplib {
-struct Request;
-struct Response;
-class Server;
-}  // namespace httplib
 
 namespace zindle::sim {
 
@@ -53,9 +45,7 @@ class QueryServer {
   ActivityLog& log_;
   const std::string name_;
   const int oscPort_;
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
-  std::atomic<bool> listenEnded_{false};
+  LoopbackServer listener_;
   std::mutex mutex_;
   std::condition_variable released_;
   bool stopping_ = false;

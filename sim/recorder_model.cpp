@@ -194,7 +194,7 @@ void RecorderModel::start() {
     error_ = "The folder " + settings_.folder + " does not exist.";
     return;
   }
-  const auto size = assembledNow();
+  const auto size = assembledNow().size;
   if (settings_.writesAssembledMovie() &&
       (size.width > kLargestPicture || size.height > kLargestPicture)) {
     error_ = "The assembled picture would be " + std::to_string(size.width) +

@@ -75,7 +75,7 @@ class RecorderModel {
   bool isOffered(const Source& source) const;
   std::vector<Source> chosenSources() const;
   std::vector<std::string> chosenTitles() const;
-  PictureSize assembledNow() const;
+  AssembledPicture assembledNow() const;
   SlotStatus slotStatus(std::size_t slot, double elapsed) const;
 
   std::mutex mutex_;

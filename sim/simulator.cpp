@@ -3,7 +3,9 @@
 #include "sim/activity_log.hpp"
 #include "sim/osc_input.hpp"
 #include "sim/query_server.hpp"
+#include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
+#include "sim/view_server.hpp"
 
 namespace zindle::sim {
 
@@ -14,7 +16,8 @@ Simulator::Simulator(const Options& options, std::ostream& log)
           ModelConfig{options.sources, options.ndiUsable, options.appVersion,
                       options.faults, options.stateFile},
           ModelClock::system())),
-      oscInput_(std::make_unique<OscInput>(*model_, *log_)) {}
+      recentMessages_(std::make_unique<RecentMessages>()),
+      oscInput_(std::make_unique<OscInput>(*model_, *log_, *recentMessages_)) {}
 
 Simulator::~Simulator() { stop(); }
 
@@ -24,9 +27,15 @@ void Simulator::start() {
   queryServer_ =
       std::make_unique<QueryServer>(*model_, *log_, options_.name, oscPort_);
   queryPort_ = queryServer_->start(options_.queryPort);
+  if (options_.viewPort) {
+    viewServer_ = std::make_unique<ViewServer>(*model_, *recentMessages_,
+                                               options_.sources);
+    viewPort_ = viewServer_->start(*options_.viewPort);
+  }
 }
 
 void Simulator::stop() {
+  if (viewServer_) viewServer_->stop();
   if (queryServer_) queryServer_->stop();
   oscInput_->stop();
 }

@@ -49,6 +49,7 @@ struct Snapshot {
   std::vector<SlotStatus> slots;  // the chosen sources, in slot order
 
   PictureSize assembled;
+  std::vector<PicturePlace> places;  // of the chosen sources, in it
   std::string assembledFile;
   std::int64_t assembledFrames = 0;
   std::int64_t assembledDropped = 0;

@@ -13,8 +13,9 @@ runs a recording through idle, recording and finishing, with frame counts
 and movie paths that follow the settings. It records nothing: no movie file
 is ever written, and its sources are made up.
 
-When both ports are bound it prints one line and flushes it:
+When its ports are bound it prints one line and flushes it:
   zindle_recorder_sim ready: query port <N>, osc port <M>
+and, with --view, ", view http://127.0.0.1:<V>/" at the end of that line.
 It ends with status 0 on SIGINT or SIGTERM, with status 2 on a bad command
 line, and with status 1 when a port is taken or the state file is unreadable.
 
@@ -23,6 +24,10 @@ Options:
                        Default 9231, the first port the server tries.
   --osc-port N         OSC (UDP) port; default 0: any free port. The
                        port is announced as OSC_PORT in /?HOST_INFO.
+  --view N             Also serve the app's window as a web page, on
+                       http://127.0.0.1:N/ (0: any free port): its state
+                       and clock, the assembled picture, the settings, the
+                       movies and the last OSC messages, kept up to date.
   --name TEXT          The name announced in /?HOST_INFO (default
                        ZindleRecorder; the server looks for that one).
   --app-version TEXT   The version at /status/version (default 0.9).

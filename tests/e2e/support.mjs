@@ -11,7 +11,8 @@ export const serverPath = process.env.ZINDLE_SERVER;
 export const simPath = process.env.ZINDLE_SIM;
 
 // Starts the simulator on free ports (or `port`) and resolves once it
-// listens. With --verbose it logs each OSC message it takes: `oscLog()`.
+// listens. With --verbose it logs each OSC message it takes: `oscLog()`;
+// with --view, its window is at `viewUrl`.
 export async function startSimulator(args = [], port = 0) {
   const child = spawn(simPath, ["--port", String(port), ...args], {
     stdio: ["ignore", "pipe", "pipe"],
@@ -22,6 +23,7 @@ export async function startSimulator(args = [], port = 0) {
   const queryPort = Number(/query port (\d+)/.exec(line)[1]);
   return {
     queryPort,
+    viewUrl: /view (\S+)/.exec(line)?.[1],
     oscLog: () => log.split("\n").filter((l) => l.startsWith("osc ")).map((l) => l.slice(4)),
     kill: () => child.kill("SIGKILL"),
     async stop() {

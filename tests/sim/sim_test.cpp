@@ -1,6 +1,6 @@
 // The simulated app, checked where the server's own tests do not reach it:
-// the shape of its namespace, read over HTTP as the server reads it, and how
-// its slots shift, as the app's do.
+// the shape of its namespace, read over HTTP as the server reads it, how
+// its slots shift, as the app's do, and where its layouts put each source.
 
 #include <iostream>
 
@@ -114,6 +114,32 @@ TEST(SimSlots, appendBeyondTheLastAndMoveUpWhenOneIsEmptied) {
     app.handle({"/source/1", {text("")}});
   EXPECT_EQ(slotTitles(app), Texts{});
   EXPECT_EQ(app.snapshot().error, "");
+}
+
+TEST(SimPicture, placesEachSourceAsItsLayoutSays) {
+  using Places = std::vector<PicturePlace>;
+  const std::vector<PictureSize> sources{
+      {1920, 1080}, {2560, 1440}, {1280, 720}};
+  // A grid of 2 x 2 cells of 2560 x 1440, each source centred in its cell;
+  // in focus, the others share 1080 - 10 in a column 951 wide.
+  const auto grid = assembledPicture(sources, "grid", 10, 0, 0);
+  EXPECT_EQ(grid.size, (PictureSize{5130, 2890}));
+  EXPECT_EQ(grid.places, (Places{{320, 180, 1920, 1080},
+                                 {2570, 0, 2560, 1440},
+                                 {640, 1810, 1280, 720}}));
+  const auto focus = assembledPicture(sources, "focus", 10, 0, 0);
+  EXPECT_EQ(focus.size, (PictureSize{2881, 1080}));
+  EXPECT_EQ(
+      focus.places,
+      (Places{{0, 0, 1920, 1080}, {1930, 0, 951, 535}, {1930, 545, 951, 535}}));
+  // A column 2560 wide, fitted into 1000 x 1000: everything times 1000/3260.
+  const auto column = assembledPicture(sources, "column", 10, 1000, 1000);
+  EXPECT_EQ(column.size, (PictureSize{785, 1000}));
+  EXPECT_EQ(
+      column.places,
+      (Places{{98, 0, 589, 331}, {0, 334, 785, 442}, {196, 779, 393, 221}}));
+  EXPECT_EQ(assembledPicture(sources, "row", 10, 1000, 0).size,
+            (PictureSize{5780, 1440}));  // fitted only when both are set
 }
 
 }  // namespace

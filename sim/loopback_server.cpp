@@ -1,0 +1,57 @@
+#include "sim/loopback_server.hpp"
+
+#include <chrono>
+#include <stdexcept>
+
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
+
+namespace zindle::sim {
+namespace {
+
+constexpr const char* kLoopback = "127.0.0.1";
+
+}  // namespace
+
+LoopbackServer::LoopbackServer(std::string what)
+    : what_(std::move(what)), server_(std::make_unique<httplib::Server>()) {}
+
+LoopbackServer::~LoopbackServer() { stop(); }
+
+int LoopbackServer::start(int port) {
+  const int bound = port == 0 ? server_->bind_to_any_port(kLoopback)
+                    : server_->bind_to_port(kLoopback, port) ? port
+                                                             : -1;
+  if (bound < 0) {
+    throw std::runtime_error("cannot bind the " + what_ + " port " +
+                             std::to_string(port));
+  }
+  listenEnded_ = false;
+  thread_ = std::thread([this] {
+    server_->listen_after_bind();
+    listenEnded_ = true;
+  });
+  // stop() does nothing to a server that is not running yet, so return
+  // only once it runs.
+  while (!server_->is_running()) {
+    if (listenEnded_) {
+      thread_.join();
+      throw std::runtime_error("the " + what_ + " server could not start");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return bound;
+}
+
+void LoopbackServer::stop() {
+  server_->stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+std::string jsonText(const nlohmann::json& document) {
+  return document.dump(-1, ' ', false,
+                       nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace zindle::sim

@@ -1,0 +1,54 @@
+#pragma once
+
+// An HTTP server on 127.0.0.1 alone, serving on a thread of its own: what the
+// OSCQuery server and the window share.
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json_fwd.hpp>
+
+// What the servers built on it name in their handlers.
+namespace httplib {
+struct Request;
+struct Response;
+class Server;
+}  // namespace httplib
+
+namespace zindle::sim {
+
+class LoopbackServer {
+ public:
+  // `what` names the port in errors, as in "cannot bind the `what` port".
+  explicit LoopbackServer(std::string what);
+  ~LoopbackServer();
+
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  // The server, to be given its handlers before start().
+  httplib::Server& http() { return *server_; }
+
+  // Binds 127.0.0.1:`port` (0: any free port) and starts serving. Returns
+  // the port bound. Throws std::runtime_error when the port cannot be had.
+  int start(int port);
+
+  // Stops serving and waits for the thread to end. Safe to call more than
+  // once, and before start().
+  void stop();
+
+ private:
+  const std::string what_;
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  std::atomic<bool> listenEnded_{false};
+};
+
+// `document` as the text of an answer. Texts arrive from OSC as any bytes;
+// bytes that are not UTF-8 are written as U+FFFD rather than failing the
+// whole answer.
+std::string jsonText(const nlohmann::json& document);
+
+}  // namespace zindle::sim
