@@ -37,8 +37,20 @@ std::string_view contentType(std::string_view name) {
   return "text/javascript; charset=utf-8";
 }
 
+// A web page elsewhere may point a name of its own at 127.0.0.1 (DNS
+// rebinding) and read the state, folders and all, through the browser: only
+// a request addressed to this machine by one of its own names is answered.
+bool isAddressedHere(const httplib::Request& request) {
+  const std::string host = request.get_header_value("Host");
+  const std::string_view name =
+      std::string_view(host).substr(0, host.rfind(':'));
+  return name == "127.0.0.1" || name == "localhost";
+}
+
 std::string_view reasonOf(int status) {
   switch (status) {
+    case 403:
+      return "Forbidden";
     case 404:
       return "Not Found";
     case 405:
@@ -73,6 +85,8 @@ int ViewServer::start(int port) {
           response.set_header("Allow", "GET, HEAD");
         } else if (request.target.size() > kLongestTarget) {
           response.status = 414;
+        } else if (!isAddressedHere(request)) {
+          response.status = 403;
         } else {
           return Outcome::Unhandled;
         }

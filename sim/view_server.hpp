@@ -5,7 +5,8 @@
 // GET (and HEAD) of the page ("/"), its style and script, and "/state", the
 // document the page draws (sim/view_state.hpp); anything else gets a plain
 // error: 404 for another path, 405 for another method, 414 for a URL longer
-// than kLongestTarget.
+// than kLongestTarget, 403 for a request whose Host is not 127.0.0.1 or
+// localhost.
 
 #include <cstddef>
 #include <string>

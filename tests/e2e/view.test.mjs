@@ -6,6 +6,7 @@
 // there (the README's picture).
 import assert from "node:assert/strict";
 import { existsSync, mkdtempSync, rmSync } from "node:fs";
+import { get } from "node:http";
 import { homedir, tmpdir } from "node:os";
 import { join } from "node:path";
 import { test } from "node:test";
@@ -108,6 +109,11 @@ test("the window refuses what it does not serve, and goes on", async () => {
       assert.equal(answer.headers.get("content-type"), "text/plain; charset=utf-8");
       assert.match(await answer.text(), new RegExp(`^${status} [A-Za-z ]+\n$`));
     }
+    // A name of another site's, pointed at this machine, reads nothing.
+    const rebound = await new Promise((resolve, reject) => get(sim.viewUrl + "state",
+      { headers: { host: "rebound.example" } }, resolve).on("error", reject));
+    rebound.resume();
+    assert.equal(rebound.statusCode, 403);
     // The page may load nothing from anywhere else.
     assert.match((await fetch(sim.viewUrl)).headers.get("content-security-policy"), /^default-src 'self';/);
     assert.equal((await (await fetch(sim.viewUrl + "state")).json()).state, "idle");
