@@ -52,6 +52,25 @@ test("a hostile namespace costs a small multiple of the body cap", async () => {
   assert.ok(peakKb > 0 && peakKb < limitKb, `${peakKb} KB`);
 });
 
+// Searching anew from every position multiplied the lengths: a title of 4
+// million "a"s and a needle of 100,000 took hours, and every request after
+// it waited.
+test("a title search costs the lengths of the texts, not their product", { timeout: 60000 }, async (t) => {
+  const title = "a".repeat((4 << 20) - 200);
+  const app = await appOnFreeRange((request, response) => response.end(JSON.stringify(
+    { FULL_PATH: "/source", VALUE: [""], RANGE: [{ VALS: [title] }] })));
+  const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: String(app.port) } });
+  const needle = "a".repeat(99999) + "b";
+  const began = Date.now();
+  server.write(JSON.stringify({ id: 1, method: "tools/call",
+    params: { name: "recorder_configure", arguments: { source: needle } } }) + "\n");
+  const { text } = JSON.parse(await server.nextLine()).result.content[0];
+  t.diagnostic(`${Date.now() - began} ms`);
+  server.end();
+  app.close();
+  assert.equal(text, `There is no source called \u201c${needle}\u201d. Available: ${title}. Nothing was changed.`);
+});
+
 test("10,000 requests among junk are each answered once, in order", async () => {
   // Nothing listens on ports 1 to 16: every tool call fails fast. Freed
   // memory is not held back under AddressSanitizer, so that what is
