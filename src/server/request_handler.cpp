@@ -145,7 +145,7 @@ std::optional<std::string> handleLine(std::string_view line,
                   request->params ? *request->params : emptyObject(), callTool);
 }
 
-void serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
+bool serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
            const std::function<bool(std::string_view)>& writer,
            const ToolCaller& callTool) {
   // Wrapping a reference cannot throw, so neither can making the reader.
@@ -156,15 +156,15 @@ void serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
       line = reader.next();
     } catch (...) {
       // Input that can no longer be read ends the session as its end does.
-      return;
+      return true;
     }
-    if (!line) return;
+    if (!line) return true;
     // An overlong line is dropped as an unparsable one is.
     if (line->tooLong) continue;
     try {
       const std::optional<std::string> answer =
           handleLine(line->text, callTool);
-      if (answer && !writer(*answer)) return;
+      if (answer && !writer(*answer)) return false;
     } catch (...) {
       // Only running out of memory gets here: the request that caused it is
       // dropped, as a line that is no request is, and the loop goes on.
