@@ -59,7 +59,7 @@ bool mayLeaveTheRange(std::string_view number) {
     return at - from;
   };
   std::size_t at = number.starts_with('-') ? 1 : 0;
-  const bool leadingZero = at < number.size() && number[at] == '0';
+  const bool leadingZero = number.substr(at).starts_with('0');
   const std::size_t whole = digits(at);
   if (whole == 0 || (leadingZero && whole > 1)) return false;
   if (at < number.size() && number[at] == '.' && digits(++at) == 0) {
@@ -146,11 +146,8 @@ simdjson::simdjson_result<element> parseAsIs(std::string_view text) {
 // over for such numbers once. The element lives until the next parse.
 simdjson::simdjson_result<element> parse(std::string_view text) {
   text = withoutByteOrderMark(text);
-  // JSON has no place for a raw NUL, in a string or between tokens; one
-  // in a text ends it here, whichever parser would have read the rest.
-  if (text.empty() || text.find('\0') != std::string_view::npos) {
-    return simdjson::EMPTY;
-  }
+  // An empty view may have no bytes at all to copy from.
+  if (text.empty()) return simdjson::EMPTY;
   simdjson::simdjson_result<element> root = parseAsIs(text);
   if (root.error() == simdjson::SUCCESS) return root;
   const std::optional<std::string> readable = withReadableNumbers(text);
@@ -221,6 +218,7 @@ std::optional<Json> toJson(const element& value, std::size_t& budget,
     case element_type::BOOL:
       return value.get_bool().value_unsafe();
     case element_type::NULL_VALUE:
+    default:  // the newest simdjson's big integers, made only on request
       break;
   }
   return nullptr;

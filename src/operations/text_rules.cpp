@@ -19,11 +19,12 @@ namespace zindle::operations {
 namespace {
 
 // The code point that begins at `at`, a whole surrogate pair when there is
-// one; at a lone surrogate, the unit itself (no mark).
+// one; at a lone surrogate, the unit itself (no mark). Past the last unit
+// the string holds a zero, which ends no pair.
 char32_t codePointAt(const std::u16string& text, std::size_t at) {
   const char32_t unit = text[at];
-  if (unit >= 0xD800 && unit < 0xDC00 && at + 1 < text.size() &&
-      text[at + 1] >= 0xDC00 && text[at + 1] < 0xE000) {
+  if (unit >= 0xD800 && unit < 0xDC00 && text[at + 1] >= 0xDC00 &&
+      text[at + 1] < 0xE000) {
     return 0x10000 + ((unit - 0xD800) << 10) + (text[at + 1] - 0xDC00);
   }
   return unit;

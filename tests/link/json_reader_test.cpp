@@ -1,5 +1,9 @@
 #include "link/json_reader.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -115,6 +119,23 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
   };
   EXPECT_EQ(sourcesAfterANode(kMaxJsonItems - 2), kMaxJsonItems - 2);
   EXPECT_EQ(sourcesAfterANode(kMaxJsonItems - 1), 1);  // "Old"
+}
+
+// simdjson reads past the end of what it parses, so each text is copied
+// into room of its own first: a text that ends where its memory does reads
+// as any other.
+TEST(JsonReader, readsATextThatEndsWhereItsMemoryEnds) {
+  const std::string body = R"({"FULL_PATH": "/a", "VALUE": ["x"]})";
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  void* pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANON, -1, 0);
+  ASSERT_NE(pages, MAP_FAILED);
+  char* end = static_cast<char*>(pages) + page;
+  ASSERT_EQ(mprotect(end, page, PROT_NONE), 0);
+  std::memcpy(end - body.size(), body.data(), body.size());
+  Reading reading;
+  EXPECT_TRUE(readNamespace({end - body.size(), body.size()}, reading));
+  munmap(pages, 2 * page);
 }
 
 // What a request line may be: one object or array, nothing more, nothing

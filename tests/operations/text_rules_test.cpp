@@ -57,6 +57,8 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
       {"contains", "\u00e9", "e\u0301", "yes"},
       {"contains", "x\u0301", "x", "no"},
       {"contains", "x\u0301x", "x", "yes"},
+      {"contains", "e\u0301e\u0301e", "e\u0301e", "yes"},  // overlapping
+      {"contains", "x\U0001D167", "x", "no"},              // a mark past U+FFFF
       {"contains", "e\u0301x", "\u0301x", "no"},
       {"contains", "\u00e9x", "\u0301x", "no"},
       {"contains", "\u0301x", "\u0301x", "yes"},
