@@ -168,8 +168,6 @@ std::array<std::optional<element>, N> lastMembers(
   return found;
 }
 
-bool isEmpty(const object& members) { return members.begin() == members.end(); }
-
 // The value of `value` as a Json value, or nothing when it holds more
 // array elements and object members, at every depth, than `budget` has left
 // (the budget is spent either way), or nests more than `levels` arrays and
@@ -378,7 +376,7 @@ std::optional<RequestMembers> readRequest(std::string_view text) {
 std::optional<std::int64_t> appOscPort(std::string_view body) {
   element root;
   object info;
-  if (parse(body).get(root) || root.get_object().get(info) || isEmpty(info)) {
+  if (parse(body).get(root) || root.get_object().get(info)) {
     return std::nullopt;
   }
   const auto [name, oscPort] = lastMembers<2>(info, {"NAME", "OSC_PORT"});

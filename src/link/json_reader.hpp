@@ -62,10 +62,10 @@ struct RequestMembers {
 std::optional<RequestMembers> readRequest(std::string_view text);
 
 // The app's OSC port when `body` is its host information: a JSON object
-// (as parseJson reads it), not empty, whose "NAME" is the string
-// "ZindleRecorder" and whose "OSC_PORT" is a number with an integral value
-// from 1 to 65535, the last of each counting. Anything else (not JSON
-// included) gives nothing. Never throws but std::bad_alloc.
+// (as parseJson reads it) whose "NAME" is the string "ZindleRecorder" and
+// whose "OSC_PORT" is a number with an integral value from 1 to 65535, the
+// last of each counting. Anything else (not JSON included) gives nothing.
+// Never throws but std::bad_alloc.
 std::optional<std::int64_t> appOscPort(std::string_view body);
 
 // Reads the namespace in `body` into `reading`, starting from the root and

@@ -2,12 +2,9 @@
 // how it ends, and its standard streams as a client may hand them over. No
 // app is needed for any of this.
 import assert from "node:assert/strict";
-import { spawn } from "node:child_process";
-import { once } from "node:events";
-import { existsSync, openSync } from "node:fs";
 import { test } from "node:test";
 
-import { asTheApp, exitWithin, ping, serverPath, startFakeApp, startServer } from "./support.mjs";
+import { asTheApp, exitWithin, ping, startFakeApp, startServer } from "./support.mjs";
 
 // Which lines get which answer is the unit tests'; here, the process: its
 // answers in order, its version, its end, and nothing on standard error.
@@ -28,8 +25,9 @@ test("answers only requests, in order, and ends with status 0", async () => {
   assert.equal(server.stderr(), "");
 });
 
-// An answer that cannot be written in full once ended the server with
-// status 0, as if all had been answered.
+// An answer that cannot be written in full (a closed pipe, as here, or a
+// full disk) once ended the server with status 0, as if all had been
+// answered.
 test("ends with status 1 when an answer cannot be written, its input unread", async () => {
   const server = startServer();
   server.stopReading();
@@ -38,13 +36,6 @@ test("ends with status 1 when an answer cannot be written, its input unread", as
   for (let i = 0; i < 100; i++) server.write(ping);
   assert.equal(await exitWithin(server, 5000), 1);
   assert.equal(server.stderr(), "");
-  if (!existsSync("/dev/full")) return;  // Linux: a disk that is full
-  const full = spawn(serverPath, [], { stdio: ["pipe", openSync("/dev/full", "w"), "pipe"] });
-  let stderr = "";
-  full.stderr.on("data", (chunk) => (stderr += chunk));
-  full.stdin.end(ping);
-  assert.deepEqual(await once(full, "exit"), [1, null]);
-  assert.equal(stderr, "");
 });
 
 // "Nothing to read yet" and "no room to write yet" are not the end: handed

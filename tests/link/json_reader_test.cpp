@@ -3,7 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,19 +69,15 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
        R"({"values": {"/source": ""}, "sources": ["Old"]})"},
       {R"({"FULL_PATH": "/source", "VALUE": [], "RANGE": [{"VALS": ["A"]}]})",
        R"({"values": {}, "sources": ["Old"]})"},
-      {"\xEF\xBB\xBF{}", R"({"values": {}, "sources": ["Old"]})"},
       // Of repeated keys the last counts, in a node and in its range.
+      // Numbers past 64 bits, anywhere, read as nlohmann reads them; past a
+      // double's range, as null.
       {R"({"FULL_PATH": "/x", "VALUE": [1], "CONTENTS": 1, "RANGE": [{}],
-           "FULL_PATH": "/source", "VALUE": [2], "RANGE": [{"VALS": ["A"],
-           "VALS": ["B"]}], "CONTENTS": {"c": {"FULL_PATH": "/c", "VALUE": [3]}}})",
-       R"({"values": {"/source": 2, "/c": 3}, "sources": ["B"]})"},
-      // Numbers past 64 bits, anywhere, read as nlohmann reads them; past
-      // a double's range, as null.
-      {R"({"FULL_PATH": "/a", "VALUE": [18446744073709551616], "X": ["\"",
-           1E400], "CONTENTS": {"b": {"FULL_PATH": "/b", "VALUE": [-1e400,
-           "1e400"]}, "c": {"FULL_PATH": "/c", "VALUE": [-9223372036854775809]}}})",
-       R"({"values": {"/a": 1.8446744073709552e19, "/b": null,
-           "/c": -9.223372036854776e18}, "sources": ["Old"]})"},
+           "FULL_PATH": "/source", "VALUE": [18446744073709551616], "X": ["\"",
+           1E400], "RANGE": [{"VALS": ["A"], "VALS": ["B"]}], "CONTENTS": {
+           "c": {"FULL_PATH": "/c", "VALUE": [-1e400, "1e400"]}}})",
+       R"({"values": {"/source": 1.8446744073709552e19, "/c": null},
+           "sources": ["B"]})"},
       // Values nested past kMaxValueDepth are left out.
       {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": [)" +
            nested(kMaxValueDepth) +
@@ -89,19 +85,14 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
            nested(kMaxValueDepth + 1) + "]}}}",
        R"({"values": {"/a": )" + nested(kMaxValueDepth) +
            R"(}, "sources": ["Old"]})"},
-      // Not one JSON object: no namespace at all.
+      // Not one JSON object (what else is none is the parser's test below):
+      // no namespace at all.
       {R"([{"FULL_PATH": "/a", "VALUE": [1]}])", "null"},
-      {"", "null"},
-      {"{} x", "null"},
-      {"{\"FULL_PATH\": \"/a\", \"VALUE\": [\"\xff\"]}", "null"},
-      {"{\"a\": " + nested(kMaxJsonDepth) + "}", "null"},
       // A value too large for what is left to read is left out.
       {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": [)" +
            items(kMaxJsonItems + 1) + R"(]}, "b": {"FULL_PATH": "/b",
            "VALUE": [[1]]}}})",
        R"({"values": {"/b": [1]}, "sources": ["Old"]})"},
-      {"{\"a\": " + nested(kMaxJsonDepth - 1) + "}",
-       R"({"values": {}, "sources": ["Old"]})"},
   };
   for (const auto& [body, expected] : cases) {
     const Json read = readOf(body);
@@ -125,16 +116,17 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
 // into room of its own first: a text that ends where its memory does reads
 // as any other.
 TEST(JsonReader, readsATextThatEndsWhereItsMemoryEnds) {
-  const std::string body = R"({"FULL_PATH": "/a", "VALUE": ["x"]})";
+  const std::string_view body = R"({"FULL_PATH": "/a", "VALUE": ["x"]})";
   const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-  void* pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANON, -1, 0);
-  ASSERT_NE(pages, MAP_FAILED);
-  char* end = static_cast<char*>(pages) + page;
-  ASSERT_EQ(mprotect(end, page, PROT_NONE), 0);
-  std::memcpy(end - body.size(), body.data(), body.size());
+  auto* pages =
+      static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANON, -1, 0));
+  ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);  // a guard page
+  const char* text =
+      std::copy(body.begin(), body.end(), pages + page - body.size()) -
+      body.size();
   Reading reading;
-  EXPECT_TRUE(readNamespace({end - body.size(), body.size()}, reading));
+  EXPECT_TRUE(readNamespace({text, body.size()}, reading));
   munmap(pages, 2 * page);
 }
 
@@ -189,8 +181,6 @@ TEST(JsonReader, readsARequestsIdMethodAndParamsTheLastOfEachCounting) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {R"({"id":1,"id":{"x":null},"method":5,"params":[],"params":{"a":[]}})",
        R"({"x":null} | - | {"a":[]})"},
-      {R"({"method":"a","\u006dethod":"b","params":{},"params":7})",
-       "- | b | -"},
       {R"({"id":)" + large + R"(,"method":"a","method":"b","params":{"c":1}})",
        R"(18446744073709551616 | b | {"c":1})"},
       {R"([{"id":1,"method":"m"}])", "none"},
@@ -200,7 +190,6 @@ TEST(JsonReader, readsARequestsIdMethodAndParamsTheLastOfEachCounting) {
       {R"({"id":1,"\u0069d":1E+2})", "1E+2 | - | -"},
       {R"({"id":-0})", "-0 | - | -"},
       {R"({"id":1e400})", "1e400 | - | -"},
-      {R"({"id":"a\/b"})", R"("a/b" | - | -)"},
       // However many items the line holds: 100,000 titles once went
       // unanswered.
       {head + items(100000) + "}", "1 | m | -"},
@@ -214,9 +203,8 @@ TEST(JsonReader, theHostInformationNamesTheAppAndAWholeOscPort) {
   const std::vector<std::pair<std::string, std::optional<std::int64_t>>> cases =
       {
           {R"({"NAME": "ZindleRecorder", "OSC_PORT": 9000})", 9000},
-          {R"({"NAME": "ZindleRecorder", "OSC_PORT": 9000, "X": 1e400})", 9000},
           {R"({"NAME": "x", "NAME": "ZindleRecorder", "OSC_PORT": 1,
-               "OSC_PORT": 9000})",
+               "OSC_PORT": 9000, "X": 1e400})",
            9000},
           {R"({"OSC_PORT": 1.0, "NAME": "ZindleRecorder", "X": []})", 1},
           {R"({"NAME": "ZindleRecorder", "OSC_PORT": 65535})", 65535},
@@ -228,7 +216,6 @@ TEST(JsonReader, theHostInformationNamesTheAppAndAWholeOscPort) {
           {R"({"NAME": "zindlerecorder", "OSC_PORT": 9000})", std::nullopt},
           {R"({"NAME": null, "OSC_PORT": 9000})", std::nullopt},
           {R"([{"NAME": "ZindleRecorder", "OSC_PORT": 9000}])", std::nullopt},
-          {"{}", std::nullopt},
           {"not json", std::nullopt},
       };
   for (const auto& [body, port] : cases) {
