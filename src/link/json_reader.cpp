@@ -1,5 +1,6 @@
 #include "link/json_reader.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <limits>
@@ -53,25 +54,32 @@ bool isNumberByte(char c) {
 // one with a whole part of 19 digits or more, or an exponent of 3 digits or
 // more. Any other, and what is no JSON number, is left to the parser.
 bool mayLeaveTheRange(std::string_view number) {
-  const auto digits = [&number](std::size_t& at) {
-    const std::size_t from = at;
-    while (at < number.size() && isDigit(number[at])) ++at;
-    return at - from;
+  // Each takes what `number` begins with: a run of digits (their count), or
+  // one of `signs` (whether it was there).
+  const auto digits = [&number] {
+    const auto count = static_cast<std::size_t>(
+        std::find_if_not(number.begin(), number.end(), isDigit) -
+        number.begin());
+    number.remove_prefix(count);
+    return count;
   };
-  std::size_t at = number.starts_with('-') ? 1 : 0;
-  const bool leadingZero = number.substr(at).starts_with('0');
-  const std::size_t whole = digits(at);
+  const auto oneOf = [&number](std::string_view signs) {
+    const bool found =
+        !number.empty() && signs.find(number.front()) != std::string_view::npos;
+    if (found) number.remove_prefix(1);
+    return found;
+  };
+  oneOf("-");
+  const bool leadingZero = number.starts_with('0');
+  const std::size_t whole = digits();
   if (whole == 0 || (leadingZero && whole > 1)) return false;
-  if (at < number.size() && number[at] == '.' && digits(++at) == 0) {
-    return false;
-  }
+  if (oneOf(".") && digits() == 0) return false;
   std::size_t exponent = 0;
-  if (at < number.size() && (number[at] == 'e' || number[at] == 'E')) {
-    ++at;
-    if (at < number.size() && (number[at] == '+' || number[at] == '-')) ++at;
-    if ((exponent = digits(at)) == 0) return false;
+  if (oneOf("eE")) {
+    oneOf("+-");
+    if ((exponent = digits()) == 0) return false;
   }
-  return at == number.size() && (whole >= 19 || exponent >= 3);
+  return number.empty() && (whole >= 19 || exponent >= 3);
 }
 
 // The JSON number `number` as simdjson can hold it, when it cannot as it
