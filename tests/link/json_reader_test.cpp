@@ -74,7 +74,7 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
       // double's range, as null.
       {R"({"FULL_PATH": "/x", "VALUE": [1], "CONTENTS": 1, "RANGE": [{}],
            "FULL_PATH": "/source", "VALUE": [18446744073709551616], "X": ["\"",
-           1E400], "RANGE": [{"VALS": ["A"], "VALS": ["B"]}], "CONTENTS": {
+           1E+400], "RANGE": [{"VALS": ["A"], "VALS": ["B"]}], "CONTENTS": {
            "c": {"FULL_PATH": "/c", "VALUE": [-1e400, "1e400"]}}})",
        R"({"values": {"/source": 1.8446744073709552e19, "/c": null},
            "sources": ["B"]})"},
