@@ -119,8 +119,9 @@ std::optional<std::string> withReadableNumbers(std::string_view text) {
     }
     if (c == '"') inString = true;
     if (c != '-' && !isDigit(c)) continue;
-    std::size_t end = i + 1;
-    while (end < text.size() && isNumberByte(text[end])) ++end;
+    const std::size_t end = static_cast<std::size_t>(
+        std::find_if_not(text.begin() + i + 1, text.end(), isNumberByte) -
+        text.begin());
     const std::string_view number = text.substr(i, end - i);
     if (const std::optional<std::string> readable = readableNumber(number)) {
       result.append(text.substr(copied, i - copied)).append(*readable);
