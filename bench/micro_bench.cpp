@@ -1,7 +1,7 @@
 // Micro-benchmarks of the pure pieces on the hot path of a tool call: the
 // namespace read, the status build, the JSON text of the status, a request
-// line's parse and the OSC encoding. Time per node must stay flat as
-// namespaces grow.
+// line's parse, the title search and the OSC encoding. Time per node must
+// stay flat as namespaces grow, and time per byte as titles do.
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +12,7 @@
 #include "link/osc.hpp"
 #include "link/recorder.hpp"
 #include "operations/status.hpp"
+#include "operations/text_rules.hpp"
 
 namespace zindle {
 namespace {
@@ -123,6 +124,24 @@ void BM_RequestLine(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(link::readRequest(line));
 }
 BENCHMARK(BM_RequestLine);
+
+// The title search at its worst: a title of `range(0)` "a"s, and a needle a
+// fortieth as long that it almost matches at every position. Time per
+// byte must stay flat as the texts grow.
+void BM_TitleSearch(benchmark::State& state) {
+  const auto length = static_cast<std::size_t>(state.range(0));
+  const std::string title(length, 'a');
+  const std::string needle = std::string(length / 40, 'a') + "b";
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(operations::containsIgnoringCase(title, needle));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(length));
+}
+BENCHMARK(BM_TitleSearch)
+    ->Arg(1 << 16)
+    ->Arg(1 << 22)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_OscEncoding(benchmark::State& state) {
   const link::OscArgument arguments[] = {std::string("Main Camera")};

@@ -1,5 +1,6 @@
 #include "link/curl_library.hpp"
 
+#include <cstdlib>
 #include <string>
 
 #include "link/recorder_error.hpp"
@@ -60,6 +61,11 @@ constexpr std::string_view kMissing =
 const CurlLibrary* loadLibrary() {
   static CurlLibrary curl = bindLibrary();
   if (curl.globalInit == nullptr) return nullptr;
+  // libcurl's TLS back end, set up by curl_global_init, opens the file that
+  // this variable names to log session keys into. The reader speaks plain
+  // HTTP only, and is steered by nothing in the environment; the process is
+  // still one thread here, so unsetting races with no getenv().
+  ::unsetenv("SSLKEYLOGFILE");
   // curl_global_init is not safe to race, so it runs here, once.
   if (curl.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) return nullptr;
   return &curl;

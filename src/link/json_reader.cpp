@@ -1,5 +1,9 @@
 #include "link/json_reader.hpp"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +26,9 @@ constexpr std::string_view kSourcePath = "/source";
 // A parser keeps buffers sized for the largest answer it has read; past
 // this, they are given back rather than kept for the next answer.
 constexpr std::size_t kKeptCapacity = 1u << 20;
+// What a request line may turn into: all of it. Its length is what bounds
+// it (server::kMaxLineBytes), and simdjson its depth.
+constexpr std::size_t kWholeText = std::numeric_limits<std::size_t>::max();
 
 // One parser for the process, which reads one answer at a time: the
 // namespace arrives at every call at about the same size, so its buffers
@@ -32,16 +39,101 @@ std::unique_ptr<simdjson::dom::parser>& sharedParser() {
   return parser;
 }
 
-// The root of `text`, or nothing when it is not one JSON text; a number
-// simdjson cannot hold (an integer past 64 bits) is its own error. The
-// element lives until the next parse.
-simdjson::simdjson_result<element> parse(std::string_view text) {
+std::string_view withoutByteOrderMark(std::string_view text) {
   if (text.starts_with(kByteOrderMark)) text.remove_prefix(3);
-  // JSON has no place for a raw NUL, in a string or between tokens; one
-  // in a text ends it here, whichever parser would have read the rest.
-  if (text.empty() || text.find('\0') != std::string_view::npos) {
-    return simdjson::EMPTY;
+  return text;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isNumberByte(char c) {
+  return isDigit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// Whether `number` is a JSON number that may lie beyond what simdjson holds:
+// one with a whole part of 19 digits or more, or an exponent of 3 digits or
+// more. Any other, and what is no JSON number, is left to the parser.
+bool mayLeaveTheRange(std::string_view number) {
+  // Each takes what `number` begins with: a run of digits (their count), or
+  // one of `signs` (whether it was there).
+  const auto digits = [&number] {
+    const auto count = static_cast<std::size_t>(
+        std::find_if_not(number.begin(), number.end(), isDigit) -
+        number.begin());
+    number.remove_prefix(count);
+    return count;
+  };
+  const auto oneOf = [&number](std::string_view signs) {
+    const bool found =
+        !number.empty() && signs.find(number.front()) != std::string_view::npos;
+    if (found) number.remove_prefix(1);
+    return found;
+  };
+  oneOf("-");
+  const bool leadingZero = number.starts_with('0');
+  const std::size_t whole = digits();
+  if (whole == 0 || (leadingZero && whole > 1)) return false;
+  if (oneOf(".") && digits() == 0) return false;
+  std::size_t exponent = 0;
+  if (oneOf("eE")) {
+    oneOf("+-");
+    if ((exponent = digits()) == 0) return false;
   }
+  return number.empty() && (whole >= 19 || exponent >= 3);
+}
+
+// The JSON number `number` as simdjson can hold it, when it cannot as it
+// is: an integer past 64 bits as the nearest double, which is what nlohmann
+// makes of it; a number past the range of a double, which neither holds, as
+// null. Nothing when it stays as it is.
+std::optional<std::string> readableNumber(std::string_view number) {
+  if (!mayLeaveTheRange(number)) return std::nullopt;
+  // Of a JSON number, nlohmann refuses only one too large for a double.
+  const Json value = Json::parse(number.begin(), number.end(), nullptr,
+                                 /*allow_exceptions=*/false);
+  if (value.is_discarded()) return "null";
+  if (value.is_number_float() &&
+      number.find_first_of(".eE") == std::string_view::npos) {
+    return value.dump();
+  }
+  return std::nullopt;
+}
+
+// `text` with every number that simdjson cannot hold written as one it can
+// (see readableNumber), or nothing when it holds no such number. Only
+// numbers outside strings are looked at; whether the text is JSON at all is
+// the parser's to say.
+std::optional<std::string> withReadableNumbers(std::string_view text) {
+  std::string result;
+  std::size_t copied = 0;  // text before this is in result
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;  // the escaped character cannot end the string
+      } else if (c == '"') {
+        inString = false;
+      }
+      continue;
+    }
+    if (c == '"') inString = true;
+    if (c != '-' && !isDigit(c)) continue;
+    const std::size_t end = static_cast<std::size_t>(
+        std::find_if_not(text.begin() + i + 1, text.end(), isNumberByte) -
+        text.begin());
+    const std::string_view number = text.substr(i, end - i);
+    if (const std::optional<std::string> readable = readableNumber(number)) {
+      result.append(text.substr(copied, i - copied)).append(*readable);
+      copied = end;
+    }
+    i = end - 1;
+  }
+  if (copied == 0) return std::nullopt;
+  return result.append(text.substr(copied));
+}
+
+simdjson::simdjson_result<element> parseAsIs(std::string_view text) {
   std::unique_ptr<simdjson::dom::parser>& parser = sharedParser();
   // The buffers of a large text go once a usual one follows it.
   if (parser->capacity() > kKeptCapacity && text.size() <= kKeptCapacity) {
@@ -57,20 +149,48 @@ simdjson::simdjson_result<element> parse(std::string_view text) {
   return parser->parse(text.data(), text.size(), true);
 }
 
-bool isEmpty(const object& members) { return members.begin() == members.end(); }
+// The root of `text`, or nothing when it is not one JSON text. A number
+// simdjson cannot hold is read as withReadableNumbers() writes it: whichever
+// error a version of simdjson gives for it, a text that fails is looked
+// over for such numbers once. The element lives until the next parse.
+simdjson::simdjson_result<element> parse(std::string_view text) {
+  text = withoutByteOrderMark(text);
+  // An empty view may have no bytes at all to copy from.
+  if (text.empty()) return simdjson::EMPTY;
+  simdjson::simdjson_result<element> root = parseAsIs(text);
+  if (root.error() == simdjson::SUCCESS) return root;
+  const std::optional<std::string> readable = withReadableNumbers(text);
+  return readable ? parseAsIs(*readable) : root;
+}
+
+// The last member named by each of `keys` in `members`, so that of repeated
+// keys the last counts, as in every object nlohmann reads.
+template <std::size_t N>
+std::array<std::optional<element>, N> lastMembers(
+    const object& members, const std::array<std::string_view, N>& keys) {
+  std::array<std::optional<element>, N> found;
+  for (const auto [key, value] : members) {
+    for (std::size_t k = 0; k < N; ++k) {
+      if (key == keys[k]) found[k] = value;
+    }
+  }
+  return found;
+}
 
 // The value of `value` as a Json value, or nothing when it holds more
 // array elements and object members, at every depth, than `budget` has left
-// (the budget is spent either way). Recursion is bounded by the parser's
-// depth limit.
-std::optional<Json> toJson(const element& value, std::size_t& budget) {
+// (the budget is spent either way), or nests more than `levels` arrays and
+// objects. Recursion is bounded by the parser's depth limit.
+std::optional<Json> toJson(const element& value, std::size_t& budget,
+                           std::size_t levels) {
   switch (value.type()) {
     case element_type::ARRAY: {
-      const array items = value.get_array().value_unsafe();
+      if (levels == 0) return std::nullopt;
       Json result = Json::array();
+      const array items = value.get_array().value_unsafe();
       for (const element item : items) {
         std::optional<Json> converted;
-        if (budget == 0 || !(converted = toJson(item, --budget))) {
+        if (budget == 0 || !(converted = toJson(item, --budget, levels - 1))) {
           return std::nullopt;
         }
         result.push_back(std::move(*converted));
@@ -78,11 +198,12 @@ std::optional<Json> toJson(const element& value, std::size_t& budget) {
       return result;
     }
     case element_type::OBJECT: {
-      const object members = value.get_object().value_unsafe();
+      if (levels == 0) return std::nullopt;
       Json result = Json::object();
+      const object members = value.get_object().value_unsafe();
       for (const auto [key, item] : members) {
         std::optional<Json> converted;
-        if (budget == 0 || !(converted = toJson(item, --budget))) {
+        if (budget == 0 || !(converted = toJson(item, --budget, levels - 1))) {
           return std::nullopt;
         }
         result[std::string(key)] = std::move(*converted);  // the last counts
@@ -104,9 +225,68 @@ std::optional<Json> toJson(const element& value, std::size_t& budget) {
     case element_type::BOOL:
       return value.get_bool().value_unsafe();
     case element_type::NULL_VALUE:
+    default:  // the newest simdjson's big integers, made only on request
       break;
   }
   return nullptr;
+}
+
+Json wholeJson(const element& value) {
+  std::size_t budget = kWholeText;
+  return toJson(value, budget, kMaxJsonDepth).value_or(nullptr);
+}
+
+// The text of the top-level member "id" (the last one) of the object on
+// `text`, as the client wrote it, blanks after it left out; nothing when
+// there is none. Only for a scalar: simdjson's On-Demand reader keeps the
+// position of each token, and reads no number it is not asked to.
+std::optional<std::string> writtenId(std::string_view text) {
+  simdjson::ondemand::parser parser;
+  const simdjson::padded_string padded(withoutByteOrderMark(text));
+  simdjson::ondemand::document document;
+  simdjson::ondemand::object members;
+  if (parser.iterate(padded).get(document) ||
+      document.get_object().get(members)) {
+    return std::nullopt;
+  }
+  std::optional<std::string_view> written;
+  for (auto member : members) {
+    std::string_view key;
+    std::string_view token;
+    if (member.unescaped_key().get(key)) return std::nullopt;
+    if (key != "id") continue;
+    if (member.value().raw_json_token().get(token)) return std::nullopt;
+    written = token.substr(0, token.find_last_not_of(" \t\r\n") + 1);
+  }
+  if (!written) return std::nullopt;
+  return std::string(*written);
+}
+
+// The id as the response writes it: whole numbers, which nearly every
+// client sends, directly (the general writer costs more than the rest of
+// answering a ping); other numbers as their own text, which no number type
+// keeps ("1e2", "-0", "18446744073709551616", "1e400", read as null).
+std::string idText(const element& id, std::string_view text) {
+  char digits[24];
+  std::to_chars_result written{};
+  switch (id.type()) {
+    case element_type::INT64:
+      if (id.get_int64().value_unsafe() == 0) break;  // "0" or "-0"
+      written = std::to_chars(digits, digits + sizeof digits,
+                              id.get_int64().value_unsafe());
+      return std::string(digits, written.ptr);
+    case element_type::UINT64:
+      written = std::to_chars(digits, digits + sizeof digits,
+                              id.get_uint64().value_unsafe());
+      return std::string(digits, written.ptr);
+    case element_type::DOUBLE:
+    case element_type::NULL_VALUE:
+      break;
+    default:
+      // Read from a request, so it can always be written.
+      return compactJson(wholeJson(id)).value_or("null");
+  }
+  return writtenId(text).value_or(compactJson(wholeJson(id)).value_or("null"));
 }
 
 template <typename Container, typename Predicate>
@@ -117,168 +297,106 @@ bool allOf(const Container& items, Predicate predicate) {
   return true;
 }
 
-// The "/source" node with a value settles the sources list from its "RANGE":
-// a usable range replaces the list, a malformed first object empties it, and
-// a range that is missing or unusable leaves it as it was.
-void settleSources(const object& node, std::vector<std::string>& sources) {
-  array range;
-  if (node["RANGE"].get_array().get(range) || range.begin() == range.end() ||
-      !allOf(range, [](const element& e) { return e.is_object(); })) {
-    return;
+// What the "RANGE" of the "/source" node makes of the sources list: a
+// usable range replaces the list with the "VALS" of its first object, a
+// malformed first object empties it, and a range that is missing or
+// unusable leaves it as it was.
+enum class Settling { keep, clear, replace };
+
+Settling settlingOf(const std::optional<element>& range, array& titles) {
+  array objects;
+  if (!range || range->get_array().get(objects) ||
+      objects.begin() == objects.end() ||
+      !allOf(objects, [](const element& e) { return e.is_object(); })) {
+    return Settling::keep;
   }
-  sources.clear();
-  array titles;
-  if ((*range.begin())
-          .get_object()
-          .value_unsafe()["VALS"]
-          .get_array()
-          .get(titles) ||
+  const object first = (*objects.begin()).get_object().value_unsafe();
+  const auto [vals] = lastMembers<1>(first, {"VALS"});
+  if (!vals || vals->get_array().get(titles) ||
       !allOf(titles, [](const element& e) { return e.is_string(); })) {
-    return;
+    return Settling::clear;
   }
-  for (const element title : titles) {
-    sources.emplace_back(title.get_string().value_unsafe());
-  }
+  return Settling::replace;
 }
 
-// A node with a value, unless its value is too large for what is left of
-// `budget`: such a node is left out, as a malformed one is, and what its
-// value would have taken is left for the others.
-void visit(const object& node, Reading& reading, std::size_t& budget) {
+// A node with a value, unless what it keeps (itself, the items of its
+// value, and for "/source" each title) is more than `budget` has left, or
+// its value nests too deep: such a node is left out, as a malformed one is,
+// and what it would have taken is left for the others.
+void visit(const std::optional<element>& fullPath,
+           const std::optional<element>& values,
+           const std::optional<element>& range, Reading& reading,
+           std::size_t& budget) {
   std::string_view path;
   array value;
-  if (node["FULL_PATH"].get_string().get(path) ||
-      node["VALUE"].get_array().get(value) || value.begin() == value.end()) {
+  if (!fullPath || fullPath->get_string().get(path) || !values ||
+      values->get_array().get(value) || value.begin() == value.end() ||
+      budget == 0) {
     return;
   }
-  const std::size_t left = budget;
-  std::optional<Json> first = toJson(*value.begin(), budget);
-  if (!first) {
-    budget = left;
-    return;
+  std::size_t left = budget - 1;
+  std::optional<Json> first = toJson(*value.begin(), left, kMaxValueDepth);
+  if (!first) return;
+  array titles;
+  const Settling settling =
+      path == kSourcePath ? settlingOf(range, titles) : Settling::keep;
+  if (settling == Settling::replace) {
+    // The count is exact below 2^24, far above any budget.
+    if (titles.size() > left) return;
+    left -= titles.size();
   }
+  budget = left;
   reading.values.insert_or_assign(std::string(path), std::move(*first));
-  if (path == kSourcePath) settleSources(node, reading.sources);
-}
-
-// Whether `text` nests arrays and objects deeper than kMaxJsonDepth. Only
-// brackets outside strings count; whether the text is JSON at all is the
-// parser's to say.
-bool nestsTooDeep(std::string_view text) {
-  std::size_t depth = 0;
-  bool inString = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inString) {
-      if (c == '\\') {
-        ++i;  // the escaped character cannot end the string
-      } else if (c == '"') {
-        inString = false;
-      }
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMaxJsonDepth) return true;
-    } else if ((c == ']' || c == '}') && depth > 0) {
-      --depth;
-    }
+  if (settling == Settling::keep) return;
+  reading.sources.clear();
+  if (settling == Settling::clear) return;
+  for (const element title : titles) {
+    reading.sources.emplace_back(title.get_string().value_unsafe());
   }
-  return false;
-}
-
-// nlohmann's reading of `text`, for the one kind of text simdjson refuses
-// and nlohmann reads: one holding an integer too large for 64 bits, which
-// becomes a double. simdjson stops at that number, so the depth of what
-// follows it is checked here.
-std::optional<Json> parseLargeNumbers(std::string_view text) {
-  if (nestsTooDeep(text)) return std::nullopt;
-  Json value = Json::parse(text.begin(), text.end(), nullptr,
-                           /*allow_exceptions=*/false);
-  if (value.is_discarded() || !value.is_structured()) return std::nullopt;
-  // The same budget as for any other text, counted the same way.
-  std::size_t items = 0;
-  std::vector<const Json*> pending{&value};
-  while (!pending.empty()) {
-    const Json* node = pending.back();
-    pending.pop_back();
-    if (!node->is_structured()) continue;
-    items += node->size();
-    if (items > kMaxJsonItems) return std::nullopt;
-    for (const Json& child : *node) pending.push_back(&child);
-  }
-  return value;
 }
 
 }  // namespace
 
 std::optional<Json> parseJson(std::string_view text) {
   element root;
-  const simdjson::error_code error = parse(text).get(root);
-  if (error == simdjson::NUMBER_ERROR) return parseLargeNumbers(text);
-  if (error || !(root.is_object() || root.is_array())) return std::nullopt;
-  std::size_t budget = kMaxJsonItems;
-  return toJson(root, budget);
+  if (parse(text).get(root) || !(root.is_object() || root.is_array())) {
+    return std::nullopt;
+  }
+  return wholeJson(root);
 }
 
 std::optional<RequestMembers> readRequest(std::string_view text) {
+  element root;
+  object members;
+  if (parse(text).get(root) || root.get_object().get(members)) {
+    return std::nullopt;
+  }
+  const auto [id, method, params] =
+      lastMembers<3>(members, {"id", "method", "params"});
   RequestMembers request;
-  // No text this short holds more than kMaxJsonItems items (each takes a
-  // byte and a separator), so leaving the other members unread drops no
-  // request that the item limit would drop.
-  if (text.size() < 2 * kMaxJsonItems) {
-    element root;
-    const simdjson::error_code error = parse(text).get(root);
-    if (!error) {
-      object members;
-      if (root.get_object().get(members)) return std::nullopt;
-      std::optional<element> id, method, params;
-      for (const auto [key, value] : members) {
-        if (key == "id") id = value;
-        if (key == "method") method = value;
-        if (key == "params") params = value;
-      }
-      std::size_t budget = kMaxJsonItems;
-      if (id) request.id = toJson(*id, budget);
-      if (method && method->is_string()) {
-        request.method = std::string(method->get_string().value_unsafe());
-      }
-      if (params && params->is_object()) {
-        request.params = toJson(*params, budget);
-      }
-      return request;
-    }
-    if (error != simdjson::NUMBER_ERROR) return std::nullopt;
+  if (id) request.id = idText(*id, text);
+  if (method && method->is_string()) {
+    request.method = std::string(method->get_string().value_unsafe());
   }
-  std::optional<Json> value = parseJson(text);
-  if (!value || !value->is_object()) return std::nullopt;
-  if (const auto id = value->find("id"); id != value->end()) {
-    request.id = std::move(*id);
-  }
-  if (const auto method = value->find("method");
-      method != value->end() && method->is_string()) {
-    request.method = std::move(method->get_ref<std::string&>());
-  }
-  if (const auto params = value->find("params");
-      params != value->end() && params->is_object()) {
-    request.params = std::move(*params);
-  }
+  if (params && params->is_object()) request.params = wholeJson(*params);
   return request;
 }
 
 std::optional<std::int64_t> appOscPort(std::string_view body) {
   element root;
   object info;
-  if (parse(body).get(root) || root.get_object().get(info) || isEmpty(info)) {
+  if (parse(body).get(root) || root.get_object().get(info)) {
     return std::nullopt;
   }
-  std::string_view name;
-  if (info["NAME"].get_string().get(name) || name != kApplicationName) {
+  const auto [name, oscPort] = lastMembers<2>(info, {"NAME", "OSC_PORT"});
+  std::string_view text;
+  if (!name || name->get_string().get(text) || text != kApplicationName) {
     return std::nullopt;
   }
   // Integers and reals alike (9000.0 counts) are judged as a double: exact
   // for every port, and a number too large to be exact is far out of range.
   double port = 0;
-  if (info["OSC_PORT"].get_double().get(port) ||
+  if (!oscPort || oscPort->get_double().get(port) ||
       !(port >= static_cast<double>(kLowestPort) &&
         port <= static_cast<double>(kHighestPort)) ||
       static_cast<double>(static_cast<std::int64_t>(port)) != port) {
@@ -301,10 +419,12 @@ bool readNamespace(std::string_view body, Reading& reading) {
   std::vector<Contents> open;
   std::size_t budget = kMaxJsonItems;
   const auto enter = [&](const object& node) {
-    visit(node, reading, budget);
-    object contents;
-    if (!node["CONTENTS"].get_object().get(contents)) {
-      open.push_back({contents.begin(), contents.end()});
+    const auto [fullPath, value, range, contents] =
+        lastMembers<4>(node, {"FULL_PATH", "VALUE", "RANGE", "CONTENTS"});
+    visit(fullPath, value, range, reading, budget);
+    object members;
+    if (contents && !contents->get_object().get(members)) {
+      open.push_back({members.begin(), members.end()});
     }
   };
   enter(top);

@@ -83,10 +83,10 @@ Matches equivalentTo(std::string expected) {
   };
 }
 
-Matches containing(std::string needle) {
-  return [needle = std::move(needle)](const Json* value) {
+Matches containing(std::string_view needle) {
+  return [search = TextSearch(needle)](const Json* value) {
     const std::string* text = textOf(value);
-    return text != nullptr && containsIgnoringCase(*text, needle);
+    return text != nullptr && search.isFoundIn(*text);
   };
 }
 
@@ -217,10 +217,10 @@ std::optional<std::vector<std::string>> givenSources(const Json& arguments) {
 void checkSources(std::span<const std::string> titles,
                   std::span<const std::string> available) {
   for (const std::string& title : titles) {
-    const bool found = std::any_of(available.begin(), available.end(),
-                                   [&title](const std::string& a) {
-                                     return containsIgnoringCase(a, title);
-                                   });
+    const TextSearch search(title);
+    const bool found = std::any_of(
+        available.begin(), available.end(),
+        [&search](const std::string& a) { return search.isFoundIn(a); });
     if (found) continue;
     throw RecorderError::failed("There is no source called \u201C" + title +
                                 "\u201D. Available: " + joined(available) +

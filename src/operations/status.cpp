@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "operations/pending_settings.hpp"
 #include "operations/settings_table.hpp"
@@ -111,18 +113,25 @@ Json settingsOf(const Values& values) {
   return object;
 }
 
-// One title a line; empty lines are no title, and blanks are kept because
-// a title may hold them.
-std::unordered_set<std::string> ndiTitles(const Values& values) {
-  std::unordered_set<std::string> titles;
+// The titles of `available` that are NDI sources: those that stand alone on
+// a line of the app's list of NDI titles; empty lines are no title, and
+// blanks are kept because a title may hold them. Only the titles offered
+// are held, not every line of the list, which the app may make as long as
+// its answer.
+std::unordered_set<std::string_view> ndiTitles(
+    const Values& values, const std::vector<std::string>& available) {
+  std::unordered_set<std::string_view> titles;
   const Json* text = find(values, std::string(kNdiTitlesPath));
   if (text == nullptr || !text->is_string()) return titles;
+  const std::unordered_set<std::string_view> offered(available.begin(),
+                                                     available.end());
   const std::string& lines = text->get_ref<const std::string&>();
   std::size_t begin = 0;
   while (begin <= lines.size()) {
     std::size_t end = lines.find('\n', begin);
     if (end == std::string::npos) end = lines.size();
-    if (end > begin) titles.insert(lines.substr(begin, end - begin));
+    const std::string_view line(lines.data() + begin, end - begin);
+    if (!line.empty() && offered.contains(line)) titles.insert(line);
     begin = end + 1;
   }
   return titles;
@@ -148,7 +157,8 @@ Json chosenSources(const Values& values) {
 }
 
 Json availableSources(const link::Reading& reading) {
-  const std::unordered_set<std::string> ndi = ndiTitles(reading.values);
+  const std::unordered_set<std::string_view> ndi =
+      ndiTitles(reading.values, reading.sources);
   Json entries = Json::array();
   for (const std::string& title : reading.sources) {
     const bool isNdi = ndi.contains(title);

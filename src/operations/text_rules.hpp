@@ -10,8 +10,10 @@
 // bytes reach these rules. Should they, the rules do not fail: ICU reads the
 // bad bytes as U+FFFD, CoreFoundation compares such a text byte for byte.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zindle::operations {
 
@@ -28,9 +30,28 @@ bool equivalent(std::string_view a, std::string_view b);
 // case and canonically equivalent sequences equal, while accents and other
 // marks count: "É" is found in "é", "cafe" is not found in "café", and "x" is
 // not found in "x" + U+0301, because a match may neither begin nor end inside
-// a letter and its marks. An empty needle is contained in nothing. Throws as
-// lowercased() does.
+// a letter and its marks (a mark at the very start of both texts matches
+// itself). An empty needle is contained in nothing. The time taken grows
+// with the lengths of the two texts added, never multiplied, whatever they
+// hold: both are folded and decomposed by the platform's Unicode services,
+// then searched once. Throws as lowercased() does.
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
+
+// containsIgnoringCase() for one needle and many haystacks, the needle
+// prepared once: a title is looked for in every title the app offers.
+class TextSearch {
+ public:
+  // Throws as lowercased() does.
+  explicit TextSearch(std::string_view needle);
+  // containsIgnoringCase(haystack, needle). Throws as lowercased() does.
+  bool isFoundIn(std::string_view haystack) const;
+
+ private:
+  std::u16string pattern_;  // folded and decomposed
+  // For each length of a partial match, the length of its longest proper
+  // suffix that is also a prefix of pattern_: where a failed match resumes.
+  std::vector<std::size_t> fallback_;
+};
 
 // `path` with a leading tilde expanded: "~" and "~/…" to the current user's
 // home folder ($HOME when set and not empty, else the password database),

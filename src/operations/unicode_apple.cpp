@@ -2,14 +2,19 @@
 // NSString that the app itself matches titles with, so that the server finds
 // a title exactly when the app does. NSString compares without its literal
 // option by default, that is by canonical equivalence; in CoreFoundation
-// that is kCFCompareNonliteral.
+// that is kCFCompareNonliteral. The search itself is text_rules.cpp's, on
+// texts folded and decomposed here: CFStringFindWithOptions compares the
+// needle anew at every position of the haystack, a cost that grows with the
+// product of their lengths, and it lets a match begin on a combining mark.
 
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "operations/text_rules.hpp"
+#include "operations/unicode.hpp"
 
 namespace zindle::operations {
 namespace {
@@ -72,16 +77,34 @@ bool equivalent(std::string_view a, std::string_view b) {
          kCFCompareEqualTo;
 }
 
-bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
-  if (needle.empty()) return false;
-  const Owned<CFStringRef> text = cfString(haystack);
-  const Owned<CFStringRef> pattern = cfString(needle);
-  if (text.get() == nullptr || pattern.get() == nullptr) {
-    return haystack.find(needle) != std::string_view::npos;
+std::u16string unicode::foldedAndDecomposed(std::string_view text) {
+  const Owned<CFStringRef> string = cfString(text);
+  // Bytes that are not UTF-8 are compared as they are, one unit each.
+  if (string.get() == nullptr) {
+    std::u16string units;
+    for (const char byte : text) units += static_cast<unsigned char>(byte);
+    return units;
   }
-  return CFStringFindWithOptions(
-      text.get(), pattern.get(), CFRangeMake(0, CFStringGetLength(text.get())),
-      kCFCompareCaseInsensitive | kCFCompareNonliteral, nullptr);
+  const Owned<CFMutableStringRef> folded(
+      CFStringCreateMutableCopy(kCFAllocatorDefault, 0, string.get()));
+  if (folded.get() == nullptr) throw std::bad_alloc();
+  // Folding can undo a normal form (it may produce characters that
+  // decompose), hence the second decomposition. No locale: the default
+  // folding, as for lowercased().
+  CFStringNormalize(folded.get(), kCFStringNormalizationFormD);
+  CFStringFold(folded.get(), kCFCompareCaseInsensitive, nullptr);
+  CFStringNormalize(folded.get(), kCFStringNormalizationFormD);
+  const CFIndex length = CFStringGetLength(folded.get());
+  std::vector<UniChar> units(static_cast<std::size_t>(length));
+  CFStringGetCharacters(folded.get(), CFRangeMake(0, length), units.data());
+  return std::u16string(units.begin(), units.end());
+}
+
+bool unicode::isMark(char32_t c) {
+  // The non-base set is General Category M, as ICU's marks are.
+  static const CFCharacterSetRef marks =
+      CFCharacterSetGetPredefined(kCFCharacterSetNonBase);
+  return CFCharacterSetIsLongCharacterMember(marks, static_cast<UTF32Char>(c));
 }
 
 }  // namespace zindle::operations

@@ -8,7 +8,6 @@
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
-#include <unicode/utf16.h>
 #include <unicode/uvernum.h>
 
 #include <cstdint>
@@ -18,6 +17,7 @@
 #include "link/recorder_error.hpp"
 #include "link/shared_library.hpp"
 #include "operations/text_rules.hpp"
+#include "operations/unicode.hpp"
 
 namespace zindle::operations {
 namespace {
@@ -148,9 +148,12 @@ Utf16 decomposed(const IcuLibrary& library, const Utf16& text) {
                  });
 }
 
+}  // namespace
+
 // Case folding can undo a normal form (it may produce characters that
 // decompose), hence the second decomposition.
-Utf16 foldedAndDecomposed(const IcuLibrary& library, std::string_view text) {
+std::u16string unicode::foldedAndDecomposed(std::string_view text) {
+  const IcuLibrary& library = icu();
   const Utf16 first = decomposed(library, fromUtf8(library, text));
   const Utf16 folded =
       written(first.size() + 16,
@@ -162,21 +165,9 @@ Utf16 foldedAndDecomposed(const IcuLibrary& library, std::string_view text) {
   return decomposed(library, folded);
 }
 
-bool isMark(const IcuLibrary& library, const Utf16& text, std::size_t at) {
-  UChar32 c = 0;
-  U16_GET(text.data(), 0, at, text.size(), c);
-  return (U_MASK(library.charType(c)) & U_GC_M_MASK) != 0;
+bool unicode::isMark(char32_t c) {
+  return (U_MASK(icu().charType(static_cast<UChar32>(c))) & U_GC_M_MASK) != 0;
 }
-
-// A match that begins or ends between a base letter and its marks would
-// find "cafe" in "café" once both are decomposed.
-bool cutsMarks(const IcuLibrary& library, const Utf16& text, std::size_t begin,
-               std::size_t end) {
-  return (begin > 0 && isMark(library, text, begin)) ||
-         (end < text.size() && isMark(library, text, end));
-}
-
-}  // namespace
 
 std::string lowercased(std::string_view text) {
   const IcuLibrary& library = icu();
@@ -197,19 +188,6 @@ bool equivalent(std::string_view a, std::string_view b) {
   const IcuLibrary& library = icu();
   return decomposed(library, fromUtf8(library, a)) ==
          decomposed(library, fromUtf8(library, b));
-}
-
-bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
-  if (needle.empty()) return false;
-  const IcuLibrary& library = icu();
-  const Utf16 pattern = foldedAndDecomposed(library, needle);
-  const Utf16 text = foldedAndDecomposed(library, haystack);
-  if (pattern.empty()) return false;
-  for (std::size_t at = text.find(pattern); at != Utf16::npos;
-       at = text.find(pattern, at + 1)) {
-    if (!cutsMarks(library, text, at, at + pattern.size())) return true;
-  }
-  return false;
 }
 
 }  // namespace zindle::operations

@@ -29,7 +29,8 @@ int main() {
   // taken by libcurl's socket, and the answers would go to the app.
   server::keepStandardDescriptors();
   // A client that closes its end must not kill us with a signal: the failed
-  // write ends the loop instead, and the process exits quietly.
+  // write ends the loop instead, and the process exits with a status that
+  // says so, and nothing on standard error.
   std::signal(SIGPIPE, SIG_IGN);
 
   const std::int64_t preferredPort =
@@ -47,11 +48,11 @@ int main() {
                                                   const Json& arguments) {
     return server::callTool(services, name, arguments);
   };
-  server::serve(
+  const bool answeredAll = server::serve(
       [](char* buffer, std::size_t size) {
         return server::readFrom(0, buffer, size);
       },
       [](std::string_view bytes) { return server::writeAll(1, bytes); },
       callTool);
-  return 0;
+  return answeredAll ? EXIT_SUCCESS : EXIT_FAILURE;
 }

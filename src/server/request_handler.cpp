@@ -1,7 +1,5 @@
 #include "server/request_handler.hpp"
 
-#include <charconv>
-#include <cstdint>
 #include <exception>
 #include <functional>
 #include <string>
@@ -110,31 +108,11 @@ constexpr Method kMethods[] = {
     {"tools/call", toolResult},
 };
 
-// The id as the response writes it. Whole numbers, which nearly every
-// client uses, are written directly: the general writer costs more than
-// the rest of answering a ping.
-std::string idText(const Json& id) {
-  char digits[24];
-  std::to_chars_result written{};
-  if (id.is_number_unsigned()) {
-    written =
-        std::to_chars(digits, digits + sizeof digits, id.get<std::uint64_t>());
-  } else if (id.is_number_integer()) {
-    written =
-        std::to_chars(digits, digits + sizeof digits, id.get<std::int64_t>());
-  } else {
-    // The id was parsed from the request, so it can always be written.
-    return compactJson(id).value_or("null");
-  }
-  return std::string(digits, written.ptr);
-}
-
 // The members of a response come in the order of their names, as in every
 // other object the server writes.
-std::optional<std::string> response(const Json& id, std::string_view method,
-                                    const Json& params,
+std::optional<std::string> response(std::string_view idWritten,
+                                    std::string_view method, const Json& params,
                                     const ToolCaller& callTool) {
-  const std::string idWritten = idText(id);
   for (const Method& served : kMethods) {
     if (served.name != method) continue;
     const ResultText result = served.answer(params, callTool);
@@ -150,7 +128,7 @@ std::optional<std::string> response(const Json& id, std::string_view method,
                       {"message", "method not found: " + std::string(method)}};
   const ResultText errorText = compactJson(error);
   if (!errorText) return std::nullopt;
-  return "{\"error\":" + *errorText + ",\"id\":" + idWritten +
+  return "{\"error\":" + *errorText + ",\"id\":" + std::string(idWritten) +
          ",\"jsonrpc\":\"2.0\"}\n";
 }
 
@@ -167,7 +145,7 @@ std::optional<std::string> handleLine(std::string_view line,
                   request->params ? *request->params : emptyObject(), callTool);
 }
 
-void serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
+bool serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
            const std::function<bool(std::string_view)>& writer,
            const ToolCaller& callTool) {
   // Wrapping a reference cannot throw, so neither can making the reader.
@@ -178,15 +156,15 @@ void serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
       line = reader.next();
     } catch (...) {
       // Input that can no longer be read ends the session as its end does.
-      return;
+      return true;
     }
-    if (!line) return;
+    if (!line) return true;
     // An overlong line is dropped as an unparsable one is.
     if (line->tooLong) continue;
     try {
       const std::optional<std::string> answer =
           handleLine(line->text, callTool);
-      if (answer && !writer(*answer)) return;
+      if (answer && !writer(*answer)) return false;
     } catch (...) {
       // Only running out of memory gets here: the request that caused it is
       // dropped, as a line that is no request is, and the loop goes on.

@@ -26,10 +26,12 @@ std::optional<std::string> handleLine(std::string_view line,
 
 // Reads lines from `readSome` and answers each request through `writer`,
 // one at a time, each answer written before the next line is read, until
-// the input ends or the writer returns false (the reader has gone away).
+// the input ends (true) or the writer returns false (false): an answer that
+// could not be written in full ends the session at once, the rest of the
+// input unread, as no answer after it could reach the client either.
 // Overlong lines and lines that run out of memory are dropped and the loop
 // goes on. Never throws.
-void serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
+bool serve(const std::function<std::size_t(char*, std::size_t)>& readSome,
            const std::function<bool(std::string_view)>& writer,
            const ToolCaller& callTool);
 

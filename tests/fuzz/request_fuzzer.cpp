@@ -33,7 +33,11 @@ void checkRequestMembers(std::string_view line) {
   const Json id = whole->value("id", Json("absent"));
   const Json method = whole->value("method", Json());
   const Json params = whole->value("params", Json());
-  if (!members || members->id.value_or("absent") != id ||
+  // The id's text, read back, is the id.
+  const std::optional<Json> written =
+      members && members->id ? link::parseJson("[" + *members->id + "]")
+                             : Json::array({"absent"});
+  if (!members || !written || written->at(0) != id ||
       Json(members->method.value_or("-")) !=
           (method.is_string() ? method : Json("-")) ||
       members->params.value_or(nullptr) !=

@@ -1,6 +1,7 @@
 // How the server reads the app, through real HTTP: what it asks, what counts
 // as an answer, and how long it waits.
 import assert from "node:assert/strict";
+import { existsSync } from "node:fs";
 import { test } from "node:test";
 
 import { asTheApp, freePortRange, startFakeApp, startServer } from "./support.mjs";
@@ -21,14 +22,18 @@ async function statusTexts(port, calls, env = {}) {
   return texts;
 }
 
-test("reads the app afresh with plain GETs over one kept connection, whatever the proxies", async () => {
+test("reads the app afresh with plain GETs over one kept connection, whatever the environment", async () => {
   let reads = 0;
   const app = await startFakeApp(asTheApp((request, response) =>
     response.end(JSON.stringify({ FULL_PATH: "/status/elapsed", VALUE: [++reads] }))));
-  // Proxy variables would send every request to a port nobody listens on.
+  // Proxy variables would send every request to a port nobody listens on;
+  // libcurl once opened the key log file it was given.
   const proxy = "http://127.0.0.1:1";
-  const texts = await statusTexts(app.port, 2, { http_proxy: proxy, HTTP_PROXY: proxy, ALL_PROXY: proxy });
+  const keyLog = `/tmp/zindle-keys-${process.pid}`;
+  const texts = await statusTexts(app.port, 2,
+    { http_proxy: proxy, HTTP_PROXY: proxy, ALL_PROXY: proxy, SSLKEYLOGFILE: keyLog });
   app.close();
+  assert.equal(existsSync(keyLog), false);
   assert.deepEqual(texts.map((text) => JSON.parse(text).elapsed), [1, 2]);
   assert.deepEqual(app.requests.map((r) => r.line), ["GET /?HOST_INFO", "GET /", "GET /?HOST_INFO", "GET /"]);
   assert.deepEqual(app.requests[1].headers, { host: `127.0.0.1:${app.port}`, accept: "*/*" });

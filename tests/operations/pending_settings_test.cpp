@@ -49,7 +49,8 @@ TEST(PendingSettings, sendsTheListOfSourcesAndEachSettingInItsOwnOrder) {
           Sent("/width", 1000000), Sent("/height", -2),
           Sent("/sound", "computer"), Sent("/performance", 0),
           Sent("/folder", kRootHome + "/Movies"), Sent("/name", "take")}));
-  EXPECT_EQ(messagesOf({{"gap", 2.4}}), (Messages{{"/gap", 2}}));
+  EXPECT_EQ(messagesOf({{"gap", 2.4}, {"performance", true}}),
+            (Messages{{"/gap", 2}, {"/performance", 1}}));
   EXPECT_EQ(messagesOf({{"sources", {"Cam"}}, {"source", 5}}),
             (Messages{{"/source/1", "Cam"}, {"/source/2", ""}}));
 }

@@ -62,7 +62,8 @@ TEST(Status, readsEachMemberFromItsPath) {
 
 TEST(Status, aFlagIsSetByTrueAndWholeNonZeroNumbersOnly) {
   const std::vector<std::pair<Json, bool>> cases = {
-      {"true", false}, {1, true}, {true, true}, {0, false}, {1.5, false}};
+      {"true", false}, {1, true},   {1u, true},  {true, true},
+      {0, false},      {2.0, true}, {1.5, false}};
   for (const auto& [value, flag] : cases) {
     EXPECT_EQ(statusFrom(readingOf({{"/status/ndi", value}}))["ndi"], flag)
         << value;

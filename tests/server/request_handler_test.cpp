@@ -54,8 +54,8 @@ TEST(RequestHandler, answersRequestsEchoingTheirIdAndDropsAllElse) {
            R"({"id":-7,"jsonrpc":"2.0","result":{}})"},
           {R"({"id":18446744073709551615,"method":"ping"})",
            R"({"id":18446744073709551615,"jsonrpc":"2.0","result":{}})"},
-          {R"({"id":-2.5,"method":"ping"})",
-           R"({"id":-2.5,"jsonrpc":"2.0","result":{}})"},
+          {R"({"id":-2.50,"method":"ping"})",
+           R"({"id":-2.50,"jsonrpc":"2.0","result":{}})"},
           {R"({"id":"a/b","method":"ping"})"
            "\r",
            R"({"id":"a/b","jsonrpc":"2.0","result":{}})"},
