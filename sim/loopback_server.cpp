@@ -11,11 +11,23 @@ namespace zindle::sim {
 namespace {
 
 constexpr const char* kLoopback = "127.0.0.1";
+// Far more than cpp-httplib's default of 5 requests on one connection: the
+// server polls every 50 ms for up to 30 s, the page every 200 ms.
+constexpr std::size_t kRequestsPerConnection = 100000;
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(std::string what)
-    : what_(std::move(what)), server_(std::make_unique<httplib::Server>()) {}
+LoopbackServer::LoopbackServer(std::string what, std::size_t workers)
+    : what_(std::move(what)), server_(std::make_unique<httplib::Server>()) {
+  server_->new_task_queue = [workers] {
+    return new httplib::ThreadPool(workers);
+  };
+  server_->set_keep_alive_max_count(kRequestsPerConnection);
+  // An answer leaves in two writes (head, then body); with Nagle's delay on,
+  // the body waits for the client's delayed acknowledgement of the head,
+  // some 40 ms per read on a kept connection.
+  server_->set_tcp_nodelay(true);
+}
 
 LoopbackServer::~LoopbackServer() { stop(); }
 

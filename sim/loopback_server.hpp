@@ -4,6 +4,7 @@
 // OSCQuery server and the window share.
 
 #include <atomic>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,10 +20,14 @@ class Server;
 
 namespace zindle::sim {
 
+// Both serve clients that keep one connection for many reads (the server
+// for every read of a call, the page for its polling), so a connection
+// serves any number of requests and every answer leaves at once.
 class LoopbackServer {
  public:
-  // `what` names the port in errors, as in "cannot bind the `what` port".
-  explicit LoopbackServer(std::string what);
+  // `what` names the port in errors, as in "cannot bind the `what` port";
+  // `workers` is how many connections are served at once, each holding one.
+  LoopbackServer(std::string what, std::size_t workers);
   ~LoopbackServer();
 
   LoopbackServer(const LoopbackServer&) = delete;

@@ -15,11 +15,6 @@ constexpr const char* kJson = "application/json";
 constexpr const char* kHostInfo = "HOST_INFO";
 constexpr const char* kGarbage = "<html>this is not JSON";
 
-// The server keeps one connection for all the reads of a tool call, and
-// polls every 50 ms for up to 30 s: far more than cpp-httplib's default of
-// 5 requests on one connection.
-constexpr std::size_t kRequestsPerConnection = 100000;
-
 // Each open connection holds a worker; hung requests hold theirs for up to
 // kLongestHold. Enough workers that a few of those leave room for the rest.
 constexpr std::size_t kWorkers = 32;
@@ -35,7 +30,7 @@ QueryServer::QueryServer(RecorderModel& model, ActivityLog& log,
       log_(log),
       name_(std::move(name)),
       oscPort_(oscPort),
-      listener_("OSCQuery"),
+      listener_("OSCQuery", kWorkers),
       hostInfoText_(jsonText(hostInfo(name_, oscPort_))) {}
 
 QueryServer::~QueryServer() { stop(); }
@@ -43,12 +38,6 @@ QueryServer::~QueryServer() { stop(); }
 int QueryServer::start(int port) {
   using Outcome = httplib::Server::HandlerResponse;
   auto& server = listener_.http();
-  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-  server.set_keep_alive_max_count(kRequestsPerConnection);
-  // An answer leaves in two writes (head, then body); with Nagle's delay on,
-  // the body waits for the client's delayed acknowledgement of the head,
-  // some 40 ms per read on a kept connection.
-  server.set_tcp_nodelay(true);
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         log_.write("http " + request.method + " " + request.target);

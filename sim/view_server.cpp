@@ -20,7 +20,6 @@ constexpr std::string_view kPageFile = "index.html";
 // these are enough for several at once. A connection left idle gives its
 // worker back within a second, and stop() waits for that.
 constexpr std::size_t kWorkers = 8;
-constexpr std::size_t kRequestsPerConnection = 100000;
 constexpr time_t kIdleSeconds = 1;
 
 // The page, its style and script come from this server alone, so the
@@ -69,13 +68,11 @@ ViewServer::ViewServer(RecorderModel& model, const RecentMessages& messages,
     : model_(model),
       messages_(messages),
       catalog_(std::move(catalog)),
-      listener_("view") {}
+      listener_("view", kWorkers) {}
 
 int ViewServer::start(int port) {
   using Outcome = httplib::Server::HandlerResponse;
   auto& server = listener_.http();
-  server.new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-  server.set_keep_alive_max_count(kRequestsPerConnection);
   server.set_keep_alive_timeout(kIdleSeconds);
   server.set_default_headers(kSafetyHeaders);
   server.set_pre_routing_handler(
