@@ -123,6 +123,14 @@ test("the README's version check prints the version", async () => {
     { name: "zindle-recorder", version: process.env.ZINDLE_VERSION });
 });
 
+test("the README reports problems where the packages say the project lives", () => {
+  const packaging = readFileSync(new URL("../../cmake/packaging.cmake", import.meta.url), "utf8");
+  const address = (name) => new RegExp(`set\\(${name} "([^"]+)"\\)`).exec(packaging)[1];
+  const section = readme.slice(readme.indexOf("## Reporting a problem"));
+  assert.ok(section.startsWith(`## Reporting a problem\n\nReport it at <${address("ZINDLE_SUPPORT")}>`));
+  assert.ok(section.includes(`<${address("ZINDLE_HOMEPAGE")}>`));
+});
+
 test("the simulator's manual page names every option of its --help", async () => {
   const page = readFileSync(new URL("../../packaging/man/zindle_recorder_sim.1", import.meta.url), "utf8");
   for (const [, option] of (await run(simPath, ["--help"])).stdout.matchAll(/^ {2}(--[a-z-]+)/gm)) {
