@@ -54,7 +54,8 @@ const sim = start(simulator, ["--port", "0", "--view", "0"], process.env);
 const ready = /query port (\d+), osc port (\d+), view (\S+)/.exec(await nextLine(sim.lines, "the simulator"));
 const queryPort = Number(ready[1]);
 console.log(bold("Watch it in a browser: ") + ready[3] +
-  (watch ? dim(`  (a pause of ${watchPause / 1000} s before each step)`) : dim("  (make demo WATCH=1 to follow it)")));
+  dim(watch ? `  (a pause of ${watchPause / 1000} s before each step; the page ends with the demo)`
+    : "  (the page ends with the demo, in a few seconds: make demo WATCH=1 to follow it)"));
 console.log(bold("ZindleRecorder simulator") + ` on http://127.0.0.1:${queryPort}/ (OSC on UDP ${ready[2]})`);
 console.log(bold("zindle_recorder_mcp") + ` started with ZINDLE_OSCQUERY_PORT=${queryPort}\n`);
 
@@ -116,7 +117,7 @@ try {
   await tool("recorder_status");
   await tool("recorder_stop");
   await tool("recorder_stop");
-  console.log(full ? "" : dim("Run with --full to see every answer in full."));
+  console.log(full ? "" : dim("make demo FULL=1 shows every answer in full."));
   if (watch) await pause(watchPause);
   mcp.child.stdin.end();
   await once(mcp.child, "exit");

@@ -5,6 +5,12 @@
 # listed beside it, in install_folders.txt, so that an uninstall leaves the
 # prefix as it was, with the folders that were there before.
 #
+# Run as root (sudo make install), the build before it and the install
+# leave files of root's in the build folder, which the checkout's owner could
+# not rewrite at a later make install into a prefix of their own: at the end
+# the build folder goes back to whoever owns the folder this runs from (the
+# checkout).
+#
 # Usage: scripts/install.sh install <build folder> <prefix>
 #        scripts/install.sh uninstall <build folder>
 set -eu
@@ -12,6 +18,19 @@ mode=$1
 build=$2
 files="$build/install_manifest.txt"
 folders="$build/install_folders.txt"
+
+give_back() {
+  if [ "$(id -u)" = 0 ] && [ -d "$build" ]; then
+    owner=$(ls -nd . | awk '{ print $3 ":" $4 }')
+    chown -R "$owner" "$build"
+    # A build folder made by root in the checkout made its parent too.
+    parent=$(cd "$build/.." && pwd)
+    case "$parent" in
+      "$PWD"/*) chown "$owner" "$parent" ;;
+    esac
+  fi
+}
+trap give_back EXIT
 
 case "$mode" in
   install)
@@ -25,7 +44,7 @@ case "$mode" in
     # prefix lacks. What an earlier install recorded stays recorded: the
     # uninstall removes a folder only once it is empty.
     trial=$(mktemp -d)
-    trap 'rm -rf "$trial"' EXIT
+    trap 'rm -rf "$trial"; give_back' EXIT
     DESTDIR="$trial" cmake --install "$build" --prefix "$prefix" >/dev/null
     {
       if [ -f "$folders" ]; then

@@ -118,7 +118,8 @@ fi
 
 # package-lock.json pins the Node packages: under "dependencies" the MCP
 # Bundle's packer alone, under "devDependencies" the MCP client, the
-# Inspector and the browser driver of the end-to-end tests and the demo.
+# Inspector, Claude Code's CLI and the browser driver of the end-to-end tests
+# and the demo.
 # Reinstall when the lock file changed since the last install, or when that
 # one was the packer's alone and more is wanted now.
 if [ "$mode" = packer ]; then

@@ -34,7 +34,7 @@ struct OptionEntry {
   void (*apply)(Options& options, const std::string& value);
 };
 
-const std::array<OptionEntry, 17> kOptions{{
+const std::array<OptionEntry, 19> kOptions{{
     {"--help", false, [](Options& o, const std::string&) { o.help = true; }},
     {"-h", false, [](Options& o, const std::string&) { o.help = true; }},
     {"--port", true,
@@ -66,6 +66,16 @@ const std::array<OptionEntry, 17> kOptions{{
      [](Options& o, const std::string& v) {
        if (v.empty()) throw OptionsError("--state takes a file's path");
        o.stateFile = v;
+     }},
+    {"--namespace", true,
+     [](Options& o, const std::string& v) {
+       if (v.empty()) throw OptionsError("--namespace takes a file's path");
+       o.namespaceFile = v;
+     }},
+    {"--host-info", true,
+     [](Options& o, const std::string& v) {
+       if (v.empty()) throw OptionsError("--host-info takes a file's path");
+       o.hostInfoFile = v;
      }},
     {"--finish-seconds", true,
      [](Options& o, const std::string& v) {
@@ -129,6 +139,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     }
     entry->apply(options, value);
     if (options.help) return options;
+  }
+  // The window draws the simulated app, which a saved namespace is not.
+  if (options.viewPort && !options.namespaceFile.empty()) {
+    throw OptionsError(
+        "--view shows the simulated app, not a saved namespace: give one of "
+        "--view and --namespace");
   }
   if (options.sources.empty()) options.sources = defaultSources();
   return options;

@@ -24,6 +24,10 @@ struct Options {
   std::vector<Source> sources;  // the default set when none is given
   bool ndiUsable = true;
   std::string stateFile;  // "": settings kept in memory only
+  // A user's app as saved (the README's two GETs), served in place of the
+  // simulator's own documents; "": its own.
+  std::string namespaceFile;
+  std::string hostInfoFile;
   Faults faults;
   bool verbose = false;
   bool help = false;  // when set, nothing else was read

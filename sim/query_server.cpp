@@ -25,13 +25,15 @@ constexpr auto kHangCheck = std::chrono::milliseconds(10);
 }  // namespace
 
 QueryServer::QueryServer(RecorderModel& model, ActivityLog& log,
-                         std::string name, int oscPort)
+                         std::string name, int oscPort, SavedApp saved)
     : model_(model),
       log_(log),
       name_(std::move(name)),
       oscPort_(oscPort),
       listener_("OSCQuery", kWorkers),
-      hostInfoText_(jsonText(hostInfo(name_, oscPort_))) {}
+      saved_(std::move(saved)),
+      hostInfoText_(
+          saved_.hostInfoText.value_or(jsonText(hostInfo(name_, oscPort_)))) {}
 
 QueryServer::~QueryServer() { stop(); }
 
@@ -89,6 +91,14 @@ void QueryServer::answer(const httplib::Request& request,
     response.set_content(hostInfoText_, kJson);
     return;
   }
+  if (saved_.namespaceText) {
+    if (request.path == "/" && request.params.empty()) {
+      response.set_content(*saved_.namespaceText, kJson);
+    } else {
+      answerNode(saved_.namespaceTree, request, response);
+    }
+    return;
+  }
   Snapshot snapshot = model_.snapshot();
   if (request.path == "/" && request.params.empty()) {
     std::lock_guard lock(cacheMutex_);
@@ -99,7 +109,12 @@ void QueryServer::answer(const httplib::Request& request,
     response.set_content(cachedNamespace_, kJson);
     return;
   }
-  const auto tree = namespaceTree(snapshot);
+  answerNode(namespaceTree(snapshot), request, response);
+}
+
+void QueryServer::answerNode(const nlohmann::json& tree,
+                             const httplib::Request& request,
+                             httplib::Response& response) {
   const auto* node = findNode(tree, request.path);
   if (node == nullptr) {
     response.status = 404;

@@ -2,7 +2,8 @@
 
 // The simulated app's OSCQuery server: HTTP on 127.0.0.1 answering GET of
 // "/?HOST_INFO", of "/" (the whole namespace) and of any node's own path,
-// with the HTTP faults the model is told to show.
+// with the HTTP faults the model is told to show. A saved app's documents,
+// when given, are answered in place of the model's.
 
 #include <condition_variable>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "sim/loopback_server.hpp"
+#include "sim/saved_app.hpp"
 #include "sim/snapshot.hpp"
 
 namespace zindle::sim {
@@ -20,9 +22,10 @@ class RecorderModel;
 class QueryServer {
  public:
   // `model` and `log` must outlive the server. `name` is announced as the
-  // app's name and `oscPort` as its OSC input.
+  // app's name and `oscPort` as its OSC input, unless `saved` holds host
+  // information.
   QueryServer(RecorderModel& model, ActivityLog& log, std::string name,
-              int oscPort);
+              int oscPort, SavedApp saved = {});
   ~QueryServer();
 
   QueryServer(const QueryServer&) = delete;
@@ -40,6 +43,9 @@ class QueryServer {
  private:
   bool holdWhileHanging();
   void answer(const httplib::Request& request, httplib::Response& response);
+  static void answerNode(const nlohmann::json& tree,
+                         const httplib::Request& request,
+                         httplib::Response& response);
 
   RecorderModel& model_;
   ActivityLog& log_;
@@ -56,6 +62,7 @@ class QueryServer {
   std::mutex cacheMutex_;
   std::optional<Snapshot> cachedSnapshot_;
   std::string cachedNamespace_;
+  const SavedApp saved_;
   const std::string hostInfoText_;
 };
 

@@ -5,6 +5,7 @@
 #include "sim/query_server.hpp"
 #include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
+#include "sim/saved_app.hpp"
 #include "sim/view_server.hpp"
 
 namespace zindle::sim {
@@ -24,8 +25,9 @@ Simulator::~Simulator() { stop(); }
 void Simulator::start() {
   // The OSC port comes first: the query server announces it.
   oscPort_ = oscInput_->start(options_.oscPort);
-  queryServer_ =
-      std::make_unique<QueryServer>(*model_, *log_, options_.name, oscPort_);
+  queryServer_ = std::make_unique<QueryServer>(
+      *model_, *log_, options_.name, oscPort_,
+      readSavedApp(options_.namespaceFile, options_.hostInfoFile, oscPort_));
   queryPort_ = queryServer_->start(options_.queryPort);
   if (options_.viewPort) {
     viewServer_ = std::make_unique<ViewServer>(*model_, *recentMessages_,

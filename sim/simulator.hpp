@@ -30,7 +30,8 @@ class Simulator {
   Simulator& operator=(const Simulator&) = delete;
 
   // Binds the ports (the window's too, when asked for) and starts serving.
-  // Throws std::runtime_error when a port cannot be had.
+  // Throws std::runtime_error when a port cannot be had or a saved app's
+  // file cannot be read.
   void start();
 
   // Stops serving; held requests are released. Safe to call more than once.

@@ -17,7 +17,8 @@ When its ports are bound it prints one line and flushes it:
   zindle_recorder_sim ready: query port <N>, osc port <M>
 and, with --view, ", view http://127.0.0.1:<V>/" at the end of that line.
 It ends with status 0 on SIGINT or SIGTERM, with status 2 on a bad command
-line, and with status 1 when a port is taken or the state file is unreadable.
+line, and with status 1 when a port is taken or a file it is given cannot
+be read.
 
 Options:
   --port N             OSCQuery (HTTP) port; 0 takes any free port.
@@ -43,6 +44,16 @@ Options:
   --state FILE         Keep the settings and the chosen sources in FILE (JSON):
                        read at start when it exists, written on each change.
                        Without it they last as long as the process.
+  --namespace FILE     Answer "/" and every path within it from the
+                       namespace saved in FILE (as a problem report saves
+                       it: curl http://127.0.0.1:9231/), byte for byte at
+                       "/", instead of the simulator's own. OSC messages are
+                       taken (and logged) as usual but change nothing it
+                       serves: every read shows the saved app, as the user's
+                       server read it. Not with --view.
+  --host-info FILE     Answer "/?HOST_INFO" with the host information saved
+                       in FILE (curl 'http://127.0.0.1:9231/?HOST_INFO'),
+                       its OSC_PORT replaced by this simulator's OSC port.
   --verbose            Log every OSC message and HTTP request to stderr.
   --help, -h           Print this text and exit.
 

@@ -123,7 +123,14 @@ function drawSettings(settings) {
   for (const field of document.querySelectorAll("#settings [data-setting]")) {
     const value = settings[field.dataset.setting];
     field.dataset.value = String(value);
-    field.textContent = settingTexts[field.dataset.setting](value);
+    const text = settingTexts[field.dataset.setting](value);
+    // A folder breaks after a slash, and within a name only where a name is
+    // longer than the line.
+    if (field.dataset.setting === "folder") {
+      field.replaceChildren(...text.split(/(?<=\/)/).flatMap((piece, at) => (at ? [make("wbr"), piece] : [piece])));
+    } else {
+      field.textContent = text;
+    }
     field.title = String(value);
   }
 }

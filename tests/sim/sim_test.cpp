@@ -2,6 +2,8 @@
 // the shape of its namespace, read over HTTP as the server reads it, how
 // its slots shift, as the app's do, and where its layouts put each source.
 
+#include <cstdio>
+#include <fstream>
 #include <iostream>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,7 @@
 
 #include "sim/options.hpp"
 #include "sim/recorder_model.hpp"
+#include "sim/saved_app.hpp"
 #include "sim/simulator.hpp"
 #include "support/golden.hpp"
 
@@ -140,6 +143,37 @@ TEST(SimPicture, placesEachSourceAsItsLayoutSays) {
       (Places{{98, 0, 589, 331}, {0, 334, 785, 442}, {196, 779, 393, 221}}));
   EXPECT_EQ(assembledPicture(sources, "row", 10, 1000, 0).size,
             (PictureSize{5780, 1440}));  // fitted only when both are set
+}
+
+// Only the port the messages go to changes: whatever else the user's app
+// answered, odd or no host information at all, is answered as saved.
+TEST(SimSavedApp, takesTheMessagesOnItsOwnPortAndKeepsTheRest) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {R"({"NAME":"ZindleRecorder","OSC_PORT":9000,"OSC_IP":"10.0.0.2"})",
+       R"({"NAME":"ZindleRecorder","OSC_IP":"10.0.0.2","OSC_PORT":4321})"},
+      {R"({"NAME":"Other","OSC_PORT":"nine"})",
+       R"({"NAME":"Other","OSC_PORT":4321})"},
+      {R"({"NAME":"ZindleRecorder"})", R"({"NAME":"ZindleRecorder"})"},
+      {R"([{"OSC_PORT":9000}])", R"([{"OSC_PORT":9000}])"},
+      {"<html>not JSON", "<html>not JSON"},
+      {"", ""},
+  };
+  for (const auto& [saved, answered] : cases) {
+    EXPECT_EQ(hostInfoFor(saved, 4321), answered) << saved;
+  }
+}
+
+// A saved namespace of any bytes is answered at "/" as saved (the e2e test
+// of a report replays a real one); one that is no JSON has nothing within.
+TEST(SimSavedApp, answersEvenANamespaceThatIsNoJson) {
+  const auto path = ::testing::TempDir() + "zindle_saved_namespace.json";
+  std::ofstream(path, std::ios::binary) << "<html>not JSON";
+  const auto sim = started({"--namespace", path});
+  EXPECT_EQ(httplib::Client("127.0.0.1", sim->queryPort()).Get("/")->body,
+            "<html>not JSON");
+  EXPECT_EQ(get(*sim, "/status"), nullptr);
+  std::remove(path.c_str());
+  EXPECT_THROW(started({"--namespace", path}), std::runtime_error);
 }
 
 }  // namespace
