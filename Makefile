@@ -70,7 +70,7 @@ ctest = ctest --test-dir $(BUILD)/$(1) --output-on-failure -j$(JOBS) -E 'Slow\.'
 
 .PHONY: setup release build-release check libcxx test test-check \
   test-libcxx test-slow demo bench fuzz install uninstall package universal \
-  mcpb format-check test-ratio clean
+  mcpb format-check run-bits test-ratio clean
 
 setup:
 	@scripts/setup.sh
@@ -98,7 +98,7 @@ libcxx: setup
 	@$(call compile,libcxx)
 
 # Tests.
-test: format-check build-release $(TEST_BUILDS)
+test: format-check run-bits build-release $(TEST_BUILDS)
 	@echo "All tests passed in every build."
 
 test-check: check
@@ -112,6 +112,10 @@ test-slow: check
 
 format-check: setup
 	@scripts/format_check.sh
+
+# Every script run by its path can be: git keeps its run bit.
+run-bits: setup
+	@scripts/check_run_bits.mjs
 
 test-ratio:
 	@scripts/test_ratio.sh
