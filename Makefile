@@ -16,6 +16,8 @@
 #   make universal   macOS: one server binary for Apple silicon and Intel
 #   make mcpb        macOS: the MCP Bundle (.mcpb) of that binary, for desktop
 #                    clients; it fetches its packer alone from npm
+#   make mac-standin Linux: `make universal` and `make mcpb` run through the
+#                    Mac's own paths against a stand-in Mac (tests/mac_standin)
 #
 # The builds of `make test`:
 #   release  both programs as they ship, optimised, warnings as errors
@@ -25,6 +27,8 @@
 #            FUZZ_TEST_SECONDS from its seed corpus
 #   libcxx   Linux only: clang on LLVM's libc++, the nearest stand-in for
 #            Apple's toolchain: the unit and integration tests
+#   mac-standin  Linux only: the Mac's universal build and bundle, on a
+#            stand-in Mac (on a Mac, the workflow's universal job runs them)
 
 OS := $(shell uname -s)
 PREFIX ?= /usr/local
@@ -57,7 +61,7 @@ else
   RELEASE_COMPILER := -DCMAKE_CXX_COMPILER=g++
   CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++-19
   SANITIZER_OPTIONS := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-  TEST_BUILDS := test-check test-libcxx
+  TEST_BUILDS := test-check test-libcxx mac-standin
 endif
 SANITIZER_OPTIONS += UBSAN_OPTIONS=print_stacktrace=1
 
@@ -70,7 +74,7 @@ ctest = ctest --test-dir $(BUILD)/$(1) --output-on-failure -j$(JOBS) -E 'Slow\.'
 
 .PHONY: setup release build-release check libcxx test test-check \
   test-libcxx test-slow demo bench fuzz install uninstall package universal \
-  mcpb format-check run-bits test-ratio clean
+  mcpb mac-standin format-check run-bits test-ratio clean
 
 setup:
 	@scripts/setup.sh
@@ -166,6 +170,9 @@ mcpb:
 	@echo "make mcpb: the bundle is made on macOS, where the app runs" >&2
 	@exit 1
 endif
+
+mac-standin: setup
+	@JOBS=$(JOBS) tests/mac_standin/run.sh
 
 clean:
 	rm -rf $(BUILD)

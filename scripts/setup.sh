@@ -35,6 +35,7 @@ setup_debian() {
     nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev libicu-dev
     libcpp-httplib-dev liblo-dev libgtest-dev libbenchmark-dev
     chromium  # the browser test of the simulator's page
+    lld-19 llvm-19  # the stand-in Mac's linker, lipo and otool
   )
   # Node.js may come from another source than Debian's own packages; only
   # when node or npm is missing do we ask apt for them.
@@ -101,12 +102,55 @@ setup_macos() {
   fi
 }
 
+# The stand-in Mac's own (tests/mac_standin/run.sh), kept out of the
+# project's folder in a cache of its own, so that neither `npm ci` nor
+# `make clean` costs its 350 MB again: Apple's libc headers and libSystem's
+# stub, as the Zig package that tests/mac_standin/package-lock.json pins
+# ships them; and the source of simdjson that the Mac's build compiles,
+# which is Debian's copy of the upstream release Debian builds its own
+# simdjson from, fetched with apt-get from the archive the system's simdjson
+# came from, checked as every Debian package is.
+setup_mac_standin() {
+  local cache=${ZINDLE_MAC_STANDIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zindle-mac-standin}
+  local lock="$root/tests/mac_standin/package-lock.json"
+  if ! cmp -s "$lock" "$cache/sdk/package-lock.json" ||
+    [ ! -d "$cache/sdk/node_modules" ]; then
+    say "installing the stand-in Mac's SDK headers into $cache"
+    rm -rf "$cache/sdk" && mkdir -p "$cache/sdk"
+    cp "$root/tests/mac_standin/package.json" "$lock" "$cache/sdk/"
+    (cd "$cache/sdk" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+  local package version
+  read -r package version < <(dpkg-query -W \
+    -f='${source:Package} ${source:Version}\n' libsimdjson-dev)
+  if ! compgen -G "$cache/$package/${package}_${version%-*}.orig.tar.*" \
+    >/dev/null; then
+    say "fetching the source of $package $version into $cache"
+    local uri codename apt="$cache/apt"
+    uri=$(apt-get download --print-uris libsimdjson-dev | sed -n "s|^'\(.*\)/pool/.*|\1|p")
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    mkdir -p "$apt/lists/partial" "$apt/archives/partial"
+    echo "deb-src $uri $codename main" >"$apt/sources.list"
+    local options=(-o "Dir::Etc::SourceList=$apt/sources.list"
+      -o Dir::Etc::SourceParts=/dev/null -o "Dir::State::Lists=$apt/lists"
+      -o "Dir::Cache=$apt")
+    # As root, apt hands downloads to its own user, who cannot write here.
+    [ "$(id -u)" -ne 0 ] || options+=(-o APT::Sandbox::User=root)
+    apt-get -qq "${options[@]}" update
+    rm -rf "$cache/$package" && mkdir -p "$cache/$package"
+    (cd "$cache/$package" &&
+      apt-get -qq "${options[@]}" source --download-only \
+        "$package=$version" >/dev/null)
+  fi
+}
+
 mode=${1:-all}
 if [ "$mode" = all ]; then
   case "$(uname -s)" in
     Linux)
       if command -v apt-get >/dev/null 2>&1; then
         setup_debian
+        setup_mac_standin
       else
         say "not a Debian-like system: install the packages named in README.md"
       fi
