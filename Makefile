@@ -134,7 +134,11 @@ bench: setup
 	@$(call compile,bench)
 	@scripts/bench.sh $(BUILD)/bench
 
+# The fuzz targets are built by a clang that has libFuzzer; Apple's has none.
 fuzz: check
+	@test -d $(BUILD)/check/tests/fuzz || { echo "make fuzz: this clang" \
+	  "has no libFuzzer (Apple's has none): the fuzz targets run on Linux" >&2; \
+	  exit 1; }
 	@for target in $(FUZZ_TARGETS); do \
 	  echo "== $$target, $(FUZZ_SECONDS) s"; \
 	  log=$(BUILD)/check/tests/fuzz/$$target.log; \
