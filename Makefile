@@ -128,7 +128,8 @@ test-ratio:
 demo: setup release
 	@scripts/demo.sh $(BUILD)/release $(if $(FULL),--full) $(if $(WATCH),--watch)
 
-bench: setup
+bench:
+	@scripts/setup.sh bench
 	@$(call configure,bench,-DCMAKE_BUILD_TYPE=Release -DZINDLE_TESTS=OFF \
 	  -DZINDLE_BENCH=ON $(CHECK_COMPILER))
 	@$(call compile,bench)

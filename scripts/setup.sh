@@ -6,6 +6,7 @@
 # (`make release`, `make install`) never run this.
 #
 # Usage: scripts/setup.sh          everything (make setup, demo, test, ...)
+#        scripts/setup.sh bench    that, and on a Mac the benchmark library
 #        scripts/setup.sh packer   only the MCP Bundle's packer (make mcpb)
 set -euo pipefail
 
@@ -72,10 +73,14 @@ setup_macos() {
   fi
   # The server is built with the system's libcurl and CoreFoundation, and
   # links simdjson statically; ICU, cpp-httplib and liblo are the
-  # simulator's.
+  # simulator's. Only what the Mac's `make test` needs: Homebrew builds
+  # every formula from source on an Intel Mac (no bottles from its third
+  # tier), so clang-format (all of LLVM, hours) is left to the Linux job,
+  # which checks the format with the version it is pinned to, and Google
+  # Benchmark to `make bench`.
   local formulas=(cmake ninja pkg-config nlohmann-json simdjson icu4c
-                  cpp-httplib liblo googletest google-benchmark node
-                  clang-format)
+                  cpp-httplib liblo googletest node)
+  if [ "$mode" = bench ]; then formulas+=(google-benchmark); fi
   local missing=()
   for formula in "${formulas[@]}"; do
     # Node.js may come from its own installer or a versioned formula (a
@@ -145,7 +150,7 @@ setup_mac_standin() {
 }
 
 mode=${1:-all}
-if [ "$mode" = all ]; then
+if [ "$mode" = all ] || [ "$mode" = bench ]; then
   case "$(uname -s)" in
     Linux)
       if command -v apt-get >/dev/null 2>&1; then
