@@ -48,7 +48,9 @@ ifeq ($(OS),Darwin)
   PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW) -DCMAKE_OSX_SYSROOT="$(SDK)"
   export PKG_CONFIG_PATH := $(shell brew --prefix icu4c 2>/dev/null)/lib/pkgconfig:$(PKG_CONFIG_PATH)
   RELEASE_COMPILER :=
-  CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++
+  # Apple's, named: Homebrew's LLVM, when first on PATH, would mix its own
+  # libc++ headers with the system's library.
+  CHECK_COMPILER := -DCMAKE_CXX_COMPILER=$(shell xcrun --find clang++ 2>/dev/null)
   # Apple's sanitizer runtime has no leak checker: asking for one aborts.
   SANITIZER_OPTIONS := ASAN_OPTIONS=abort_on_error=1
   TEST_BUILDS := test-check
