@@ -45,7 +45,11 @@ ifeq ($(OS),Darwin)
   # The SDK, named outright: CMake 4 names none, and the system's libcurl is
   # looked for in it.
   SDK := $(shell xcrun --sdk macosx --show-sdk-path 2>/dev/null)
-  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW) -DCMAKE_OSX_SYSROOT="$(SDK)"
+  # Built for this Mac's macOS, as Homebrew's libraries are: only the
+  # universal binary, which builds its simdjson itself, names an older one.
+  HOST_MACOS := $(shell sw_vers -productVersion 2>/dev/null | cut -d. -f1-2)
+  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW) -DCMAKE_OSX_SYSROOT="$(SDK)" \
+    -DCMAKE_OSX_DEPLOYMENT_TARGET=$(HOST_MACOS)
   export PKG_CONFIG_PATH := $(shell brew --prefix icu4c 2>/dev/null)/lib/pkgconfig:$(PKG_CONFIG_PATH)
   RELEASE_COMPILER :=
   # Apple's, named: Homebrew's LLVM, when first on PATH, would mix its own
