@@ -5,16 +5,19 @@
 # from the same package, Debian's curl headers, and stubs (.tbd) for the
 # SDK's libcurl and libc++ listing what Debian's builds of those libraries
 # export. CoreFoundation's header and stub are ours (sdk/). Files are linked,
-# not copied, and the SDK is laid out again only when it is missing, so that
-# a second run rebuilds nothing.
+# not copied, and the SDK is laid out again only when it is missing or older
+# than what lays it out, so that a second run rebuilds nothing.
 #
 # Usage: make_sdk.sh <Zig's package folder> <SDK folder>
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 zig=$1
 sdk=$2
-[ -f "$sdk/SDKSettings.json" ] && exit 0
-rm -rf "$sdk.part"
+if [ -f "$sdk/SDKSettings.json" ] && [ -z "$(find "$here/make_sdk.sh" \
+  "$here/tbd.mjs" -newer "$sdk/SDKSettings.json")" ]; then
+  exit 0
+fi
+rm -rf "$sdk" "$sdk.part"
 mkdir -p "$sdk.part/usr/include/c++/v1" "$sdk.part/usr/lib"
 
 # The SDK's headers are one folder for every architecture; Zig keeps those
