@@ -132,7 +132,14 @@ setup_mac_standin() {
     >/dev/null; then
     say "fetching the source of $package $version into $cache"
     local uri codename apt="$cache/apt"
-    uri=$(apt-get download --print-uris libsimdjson-dev | sed -n "s|^'\(.*\)/pool/.*|\1|p")
+    # The archive the system's simdjson came from; apt's lists name it.
+    where() { apt-get download --print-uris libsimdjson-dev 2>/dev/null |
+      sed -n "s|^'\(.*\)/pool/.*|\1|p"; }
+    uri=$(where)
+    if [ -z "$uri" ]; then
+      as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+      uri=$(where)
+    fi
     codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
     mkdir -p "$apt/lists/partial" "$apt/archives/partial"
     echo "deb-src $uri $codename main" >"$apt/sources.list"
