@@ -91,7 +91,7 @@ fi
 version=$(sed -n 's/^project(zindle_recorder_mcp VERSION \([0-9.]*\).*/\1/p' \
   "$root/CMakeLists.txt")
 # Each slice carries the information dictionary whose version initialize
-# reports: otool prints it (-P) under a header a slice.
+# reports: otool prints it (-P) once a slice.
 dictionaries=$(otool -arch all -P "$binary" |
   grep -A1 '<key>CFBundleShortVersionString</key>' |
   grep -c "<string>$version</string>" || true)
