@@ -77,6 +77,15 @@ for arch in arm64 x86_64; do
     { say "the $arch slice has no information dictionary of version $version"; exit 1; }
 done
 codesign --verify --strict "$binary"
+# The signature's check catches a page changed after signing.
+slice="$state/arm64-slice"
+lipo "$binary" -thin arm64 -output "$slice"
+codesign --force --sign - "$slice"
+printf 'x' | dd of="$slice" bs=1 seek=16400 conv=notrunc 2>/dev/null
+if codesign --verify "$slice" 2>/dev/null; then
+  say "the codesign stand-in took a slice changed after signing"
+  exit 1
+fi
 bundles=("$root"/build/mcpb/zindle-recorder-mcp-"$version"-darwin.mcpb)
 [ -f "${bundles[0]}" ] || { say "no bundle of version $version for darwin"; exit 1; }
 node "$here/check_bundle.mjs" "${bundles[0]}" "$binary" "$state/bundle"
