@@ -9,9 +9,9 @@
 //
 // Usage: codesign.mjs --force --sign - <file>
 //        codesign.mjs --verify [--strict] <file>
-import { createHash } from 'node:crypto';
-import { mkdirSync, readFileSync, existsSync, writeFileSync } from 'node:fs';
-import { join } from 'node:path';
+import { createHash } from "node:crypto";
+import { mkdirSync, readFileSync, existsSync, writeFileSync } from "node:fs";
+import { join } from "node:path";
 
 const FAT_MAGIC = 0xcafebabe;
 const MH_MAGIC_64 = 0xfeedfacf;
@@ -20,7 +20,7 @@ const CSMAGIC_EMBEDDED_SIGNATURE = 0xfade0cc0;
 const CSMAGIC_CODEDIRECTORY = 0xfade0c02;
 const CSSLOT_CODEDIRECTORY = 0;
 const CS_ADHOC = 0x2;
-const HASHES = { 1: 'sha1', 2: 'sha256' };
+const HASHES = { 1: "sha1", 2: "sha256" };
 
 function fail(message) {
   console.error(`codesign: ${message}`);
@@ -41,7 +41,7 @@ function slices(file) {
     }
     return found;
   }
-  return [{ name: 'the file', bytes: data }];
+  return [{ name: "the file", bytes: data }];
 }
 
 // Throws, naming what is wrong, unless the slice is signed ad hoc and its
@@ -102,26 +102,26 @@ function checkSlice(slice) {
     }
   }
   const end = directory.indexOf(0, identOffset);
-  return directory.subarray(identOffset, end).toString('latin1');
+  return directory.subarray(identOffset, end).toString("latin1");
 }
 
 const args = process.argv.slice(2);
 const file = args.at(-1);
-const signing = args.includes('--sign') || args.includes('-s');
-const verifying = args.includes('--verify') || args.includes('-v');
+const signing = args.includes("--sign") || args.includes("-s");
+const verifying = args.includes("--verify") || args.includes("-v");
 if (signing === verifying || file === undefined || !existsSync(file)) {
-  fail('the stand-in signs (--sign -) or verifies (--verify) one file');
+  fail("the stand-in signs (--sign -) or verifies (--verify) one file");
 }
-if (signing && args[args.indexOf(args.includes('--sign') ? '--sign' : '-s') + 1] !== '-') {
-  fail('the stand-in signs ad hoc alone (--sign -)');
+if (signing && args[args.indexOf(args.includes("--sign") ? "--sign" : "-s") + 1] !== "-") {
+  fail("the stand-in signs ad hoc alone (--sign -)");
 }
 try {
   for (const slice of slices(file)) checkSlice(slice);
 } catch (error) {
   fail(`${file}: ${error.message}`);
 }
-const records = join(process.env.ZINDLE_MAC_STANDIN ?? fail('no stand-in Mac'), 'signed');
-const digest = createHash('sha256').update(readFileSync(file)).digest('hex');
+const records = join(process.env.ZINDLE_MAC_STANDIN ?? fail("no stand-in Mac"), "signed");
+const digest = createHash("sha256").update(readFileSync(file)).digest("hex");
 if (signing) {
   mkdirSync(records, { recursive: true });
   writeFileSync(join(records, digest), `${file}\n`);

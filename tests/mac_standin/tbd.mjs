@@ -5,41 +5,41 @@
 // links against.
 //
 // Usage: node tbd.mjs <install name> <library.so>... > stub.tbd
-import { execFileSync } from 'node:child_process';
+import { execFileSync } from "node:child_process";
 
 const [installName, ...libraries] = process.argv.slice(2);
 const strong = new Set();
 const weak = new Set();
 for (const library of libraries) {
-  const listing = execFileSync('llvm-nm-19', ['-D', '--defined-only', library], {
-    encoding: 'utf8',
+  const listing = execFileSync("llvm-nm-19", ["-D", "--defined-only", library], {
+    encoding: "utf8",
     maxBuffer: 64 << 20,
   });
-  for (const line of listing.split('\n')) {
+  for (const line of listing.split("\n")) {
     const [, type, name] = line.trim().split(/\s+/);
     // Absolute symbols name ELF's symbol versions, not code or data.
-    if (!name || type === 'A') continue;
+    if (!name || type === "A") continue;
     // A symbol version (name@@VERS) is ELF's alone.
-    const symbol = `_${name.replace(/@.*$/, '')}`;
-    (type === 'W' || type === 'V' ? weak : strong).add(symbol);
+    const symbol = `_${name.replace(/@.*$/, "")}`;
+    (type === "W" || type === "V" ? weak : strong).add(symbol);
   }
 }
 for (const symbol of strong) weak.delete(symbol);
 if (strong.size === 0) {
-  console.error(`tbd: no exports read from ${libraries.join(' ')}`);
+  console.error(`tbd: no exports read from ${libraries.join(" ")}`);
   process.exit(1);
 }
 
-const targets = '[ x86_64-macos, arm64-macos ]';
+const targets = "[ x86_64-macos, arm64-macos ]";
 const list = (symbols) =>
   [...symbols]
     .sort()
-    .map((s) => `'${s}'`)
-    .join(', ');
+    .map((s) => `"${s}"`)
+    .join(", ");
 let text = `--- !tapi-tbd
 tbd-version: 4
 targets: ${targets}
-install-name: '${installName}'
+install-name: "${installName}"
 exports:
   - targets: ${targets}
     symbols: [ ${list(strong)} ]
