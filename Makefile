@@ -16,6 +16,8 @@
 #   make universal   macOS: one server binary for Apple silicon and Intel
 #   make mcpb        macOS: the MCP Bundle (.mcpb) of that binary, for desktop
 #                    clients; it fetches its packer alone from npm
+#   make mac-standin Linux: `make universal` and `make mcpb` run through the
+#                    Mac's own paths against a stand-in Mac (tests/mac_standin)
 #
 # The builds of `make test`:
 #   release  both programs as they ship, optimised, warnings as errors
@@ -25,6 +27,8 @@
 #            FUZZ_TEST_SECONDS from its seed corpus
 #   libcxx   Linux only: clang on LLVM's libc++, the nearest stand-in for
 #            Apple's toolchain: the unit and integration tests
+#   mac-standin  Linux only: the Mac's universal build and bundle, on a
+#            stand-in Mac (on a Mac, the workflow's universal job runs them)
 
 OS := $(shell uname -s)
 PREFIX ?= /usr/local
@@ -41,10 +45,16 @@ ifeq ($(OS),Darwin)
   # The SDK, named outright: CMake 4 names none, and the system's libcurl is
   # looked for in it.
   SDK := $(shell xcrun --sdk macosx --show-sdk-path 2>/dev/null)
-  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW) -DCMAKE_OSX_SYSROOT="$(SDK)"
+  # Built for this Mac's macOS, as Homebrew's libraries are: only the
+  # universal binary, which builds its simdjson itself, names an older one.
+  HOST_MACOS := $(shell sw_vers -productVersion 2>/dev/null | cut -d. -f1-2)
+  PLATFORM_FLAGS := -DCMAKE_PREFIX_PATH=$(BREW) -DCMAKE_OSX_SYSROOT="$(SDK)" \
+    -DCMAKE_OSX_DEPLOYMENT_TARGET=$(HOST_MACOS)
   export PKG_CONFIG_PATH := $(shell brew --prefix icu4c 2>/dev/null)/lib/pkgconfig:$(PKG_CONFIG_PATH)
   RELEASE_COMPILER :=
-  CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++
+  # Apple's, named: Homebrew's LLVM, when first on PATH, would mix its own
+  # libc++ headers with the system's library.
+  CHECK_COMPILER := -DCMAKE_CXX_COMPILER=$(shell xcrun --find clang++ 2>/dev/null)
   # Apple's sanitizer runtime has no leak checker: asking for one aborts.
   SANITIZER_OPTIONS := ASAN_OPTIONS=abort_on_error=1
   TEST_BUILDS := test-check
@@ -57,7 +67,7 @@ else
   RELEASE_COMPILER := -DCMAKE_CXX_COMPILER=g++
   CHECK_COMPILER := -DCMAKE_CXX_COMPILER=clang++-19
   SANITIZER_OPTIONS := ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-  TEST_BUILDS := test-check test-libcxx
+  TEST_BUILDS := test-check test-libcxx mac-standin
 endif
 SANITIZER_OPTIONS += UBSAN_OPTIONS=print_stacktrace=1
 
@@ -70,7 +80,7 @@ ctest = ctest --test-dir $(BUILD)/$(1) --output-on-failure -j$(JOBS) -E 'Slow\.'
 
 .PHONY: setup release build-release check libcxx test test-check \
   test-libcxx test-slow demo bench fuzz install uninstall package universal \
-  mcpb format-check test-ratio clean
+  mcpb mac-standin format-check run-bits test-ratio clean
 
 setup:
 	@scripts/setup.sh
@@ -98,7 +108,7 @@ libcxx: setup
 	@$(call compile,libcxx)
 
 # Tests.
-test: format-check build-release $(TEST_BUILDS)
+test: format-check run-bits build-release $(TEST_BUILDS)
 	@echo "All tests passed in every build."
 
 test-check: check
@@ -113,6 +123,10 @@ test-slow: check
 format-check: setup
 	@scripts/format_check.sh
 
+# Every script run by its path can be: git keeps its run bit.
+run-bits: setup
+	@scripts/check_run_bits.mjs
+
 test-ratio:
 	@scripts/test_ratio.sh
 
@@ -120,13 +134,18 @@ test-ratio:
 demo: setup release
 	@scripts/demo.sh $(BUILD)/release $(if $(FULL),--full) $(if $(WATCH),--watch)
 
-bench: setup
+bench:
+	@scripts/setup.sh bench
 	@$(call configure,bench,-DCMAKE_BUILD_TYPE=Release -DZINDLE_TESTS=OFF \
 	  -DZINDLE_BENCH=ON $(CHECK_COMPILER))
 	@$(call compile,bench)
 	@scripts/bench.sh $(BUILD)/bench
 
+# The fuzz targets are built by a clang that has libFuzzer; Apple's has none.
 fuzz: check
+	@test -d $(BUILD)/check/tests/fuzz || { echo "make fuzz: this clang" \
+	  "has no libFuzzer (Apple's has none): the fuzz targets run on Linux" >&2; \
+	  exit 1; }
 	@for target in $(FUZZ_TARGETS); do \
 	  echo "== $$target, $(FUZZ_SECONDS) s"; \
 	  log=$(BUILD)/check/tests/fuzz/$$target.log; \
@@ -162,6 +181,9 @@ mcpb:
 	@echo "make mcpb: the bundle is made on macOS, where the app runs" >&2
 	@exit 1
 endif
+
+mac-standin: setup
+	@JOBS=$(JOBS) tests/mac_standin/run.sh
 
 clean:
 	rm -rf $(BUILD)

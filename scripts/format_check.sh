@@ -8,6 +8,12 @@ cd "$(dirname "$0")/.."
 pinned=14
 tool=$(command -v "clang-format-$pinned" || command -v clang-format || true)
 if [ -z "$tool" ]; then
+  # A Mac's set-up leaves it out (all of LLVM, from source on Intel Macs):
+  # the format is the Linux job's to check, with the pinned version.
+  if [ "$(uname -s)" = Darwin ]; then
+    echo "format check: clang-format is not installed; the Linux build checks the format"
+    exit 0
+  fi
   echo "format check: clang-format is not installed" >&2
   exit 1
 fi

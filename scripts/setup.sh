@@ -6,6 +6,7 @@
 # (`make release`, `make install`) never run this.
 #
 # Usage: scripts/setup.sh          everything (make setup, demo, test, ...)
+#        scripts/setup.sh bench    that, and on a Mac the benchmark library
 #        scripts/setup.sh packer   only the MCP Bundle's packer (make mcpb)
 set -euo pipefail
 
@@ -35,6 +36,7 @@ setup_debian() {
     nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev libicu-dev
     libcpp-httplib-dev liblo-dev libgtest-dev libbenchmark-dev
     chromium  # the browser test of the simulator's page
+    lld-19 llvm-19  # the stand-in Mac's linker, lipo and otool
   )
   # Node.js may come from another source than Debian's own packages; only
   # when node or npm is missing do we ask apt for them.
@@ -71,10 +73,14 @@ setup_macos() {
   fi
   # The server is built with the system's libcurl and CoreFoundation, and
   # links simdjson statically; ICU, cpp-httplib and liblo are the
-  # simulator's.
+  # simulator's. Only what the Mac's `make test` needs: Homebrew builds
+  # every formula from source on an Intel Mac (no bottles from its third
+  # tier), so clang-format (all of LLVM, hours) is left to the Linux job,
+  # which checks the format with the version it is pinned to, and Google
+  # Benchmark to `make bench`.
   local formulas=(cmake ninja pkg-config nlohmann-json simdjson icu4c
-                  cpp-httplib liblo googletest google-benchmark node
-                  clang-format)
+                  cpp-httplib liblo googletest node)
+  if [ "$mode" = bench ]; then formulas+=(google-benchmark); fi
   local missing=()
   for formula in "${formulas[@]}"; do
     # Node.js may come from its own installer or a versioned formula (a
@@ -101,12 +107,62 @@ setup_macos() {
   fi
 }
 
+# The stand-in Mac's own (tests/mac_standin/run.sh), kept out of the
+# project's folder in a cache of its own, so that neither `npm ci` nor
+# `make clean` costs its 350 MB again: Apple's libc headers and libSystem's
+# stub, as the Zig package that tests/mac_standin/package-lock.json pins
+# ships them; and the source of simdjson that the Mac's build compiles,
+# which is Debian's copy of the upstream release Debian builds its own
+# simdjson from, fetched with apt-get from the archive the system's simdjson
+# came from, checked as every Debian package is.
+setup_mac_standin() {
+  local cache=${ZINDLE_MAC_STANDIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zindle-mac-standin}
+  local lock="$root/tests/mac_standin/package-lock.json"
+  if ! cmp -s "$lock" "$cache/sdk/package-lock.json" ||
+    [ ! -d "$cache/sdk/node_modules" ]; then
+    say "installing the stand-in Mac's SDK headers into $cache"
+    rm -rf "$cache/sdk" && mkdir -p "$cache/sdk"
+    cp "$root/tests/mac_standin/package.json" "$lock" "$cache/sdk/"
+    (cd "$cache/sdk" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+  local package version
+  read -r package version < <(dpkg-query -W \
+    -f='${source:Package} ${source:Version}\n' libsimdjson-dev)
+  if ! compgen -G "$cache/$package/${package}_${version%-*}.orig.tar.*" \
+    >/dev/null; then
+    say "fetching the source of $package $version into $cache"
+    local uri codename apt="$cache/apt"
+    # The archive the system's simdjson came from; apt's lists name it.
+    where() { apt-get download --print-uris libsimdjson-dev 2>/dev/null |
+      sed -n "s|^'\(.*\)/pool/.*|\1|p"; }
+    uri=$(where)
+    if [ -z "$uri" ]; then
+      as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+      uri=$(where)
+    fi
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    mkdir -p "$apt/lists/partial" "$apt/archives/partial"
+    echo "deb-src $uri $codename main" >"$apt/sources.list"
+    local options=(-o "Dir::Etc::SourceList=$apt/sources.list"
+      -o Dir::Etc::SourceParts=/dev/null -o "Dir::State::Lists=$apt/lists"
+      -o "Dir::Cache=$apt")
+    # As root, apt hands downloads to its own user, who cannot write here.
+    [ "$(id -u)" -ne 0 ] || options+=(-o APT::Sandbox::User=root)
+    apt-get -qq "${options[@]}" update
+    rm -rf "$cache/$package" && mkdir -p "$cache/$package"
+    (cd "$cache/$package" &&
+      apt-get -qq "${options[@]}" source --download-only \
+        "$package=$version" >/dev/null)
+  fi
+}
+
 mode=${1:-all}
-if [ "$mode" = all ]; then
+if [ "$mode" = all ] || [ "$mode" = bench ]; then
   case "$(uname -s)" in
     Linux)
       if command -v apt-get >/dev/null 2>&1; then
         setup_debian
+        setup_mac_standin
       else
         say "not a Debian-like system: install the packages named in README.md"
       fi

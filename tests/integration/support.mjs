@@ -40,6 +40,8 @@ export function startServer({ env = {}, nonBlocking = false, noOutput = false, m
   let stderr = "";
   child.stderr.on("data", (chunk) => (stderr += chunk));
   const exited = once(child, "exit").then(([code, signal]) => code ?? 128 + signal);
+  // Its streams are drained only at "close": "exit" may come first.
+  const closed = once(child, "close");
   const lines = createInterface({ input: child.stdout })[Symbol.asyncIterator]();
   return {
     child,
@@ -51,6 +53,7 @@ export function startServer({ env = {}, nonBlocking = false, noOutput = false, m
       return done ? undefined : value;
     },
     exited,
+    closed,
     stderr: () => stderr,
   };
 }
@@ -82,7 +85,8 @@ export async function peakOf(server) {
     return peak;
   }
   server.end();
-  await server.exited;
+  // time(1) reports on standard error as the server ends.
+  await server.closed;
   return Number(/(\d+)\s+maximum resident set size/.exec(server.stderr())[1]) / 1024;
 }
 
