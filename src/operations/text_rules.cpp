@@ -32,19 +32,18 @@ char32_t codePointAt(const std::u16string& text, std::size_t at) {
 
 std::size_t unitsOf(char32_t c) { return c >= 0x10000 ? 2 : 1; }
 
-// No mark lies below U+0300; asking the platform for every letter of a long
-// title would cost more than the search.
-bool isMark(char32_t c) { return c >= 0x300 && unicode::isMark(c); }
-
 // Whether `c` belongs to the character before it, as the Mac's own search
 // has it: a mark; a skin tone; or one of the few other characters Unicode
 // counts as extending (Grapheme_Extend) but not as marks: the zero-width
 // non-joiner, the halfwidth sound marks of katakana, the tags that spell
 // the flag of a region.
+//
+// Neither marks nor these lie below U+0300: asking the platform about every
+// letter of a long title would cost more than the search.
 bool extendsCharacter(char32_t c) {
-  return (c >= 0x1F3FB && c <= 0x1F3FF) || c == 0x200C ||
-         (c >= 0xFF9E && c <= 0xFF9F) || (c >= 0xE0020 && c <= 0xE007F) ||
-         isMark(c);
+  return c >= 0x300 && ((c >= 0x1F3FB && c <= 0x1F3FF) || c == 0x200C ||
+                        (c >= 0xFF9E && c <= 0xFF9F) ||
+                        (c >= 0xE0020 && c <= 0xE007F) || unicode::isMark(c));
 }
 
 // The Hangul letters (jamo) that spell a syllable: leading consonants,
@@ -66,6 +65,7 @@ Jamo jamoOf(char32_t c) {
 
 // Whether `after` continues the syllable that `before` is part of.
 bool spellOneSyllable(char32_t before, char32_t after) {
+  if (after < 0x1100) return false;  // the common case, kept cheap
   const Jamo first = jamoOf(before);
   const Jamo second = jamoOf(after);
   switch (first) {
@@ -96,16 +96,15 @@ std::u16string foldedUnits(const std::u16string& source) {
 // the same lines.
 struct FoldedText {
   std::u16string units;
-  std::vector<bool> beginsCharacter;  // one more than units: the end
+  // One more than units: the end. Bytes, not bits: a title's every unit is
+  // set here, and bits made that cost more than the search.
+  std::vector<unsigned char> beginsCharacter;
 };
 
 FoldedText foldedText(std::string_view text) {
   const std::u16string source = unicode::streamSafe(unicode::utf16(text));
   FoldedText result{unicode::foldedAndDecomposed(source), {}};
   const std::u16string& units = result.units;
-  result.beginsCharacter.assign(units.size() + 1, false);
-  result.beginsCharacter.front() = true;
-  result.beginsCharacter.back() = true;
   // Folding and decomposing take each character alone, then sort marks
   // among marks. So the letters (everything but marks) that the whole text
   // folds into come in the order of the characters they come from, as many
@@ -118,8 +117,12 @@ FoldedText foldedText(std::string_view text) {
     if (c >= 0x80) alone.append(source, at, unitsOf(c)) += kSeparator;
     at += unitsOf(c);
   }
-  const std::u16string aloneFolded =
-      alone.empty() ? alone : unicode::foldedAndDecomposed(alone);
+  // In ASCII every letter is a character.
+  result.beginsCharacter.assign(units.size() + 1, alone.empty());
+  if (alone.empty()) return result;
+  result.beginsCharacter.front() = true;
+  result.beginsCharacter.back() = true;
+  const std::u16string aloneFolded = unicode::foldedAndDecomposed(alone);
   std::size_t aloneAt = 0;
   std::size_t out = 0;
   for (std::size_t at = 0; at < source.size() && out < units.size();) {
@@ -137,7 +140,8 @@ FoldedText foldedText(std::string_view text) {
       ++aloneAt;
     }
     for (std::size_t letter = 0; letter < letters; ++letter) {
-      while (out < units.size() && extendsCharacter(codePointAt(units, out))) {
+      while (out < units.size() && units[out] >= 0x300 &&
+             extendsCharacter(codePointAt(units, out))) {
         out += unitsOf(codePointAt(units, out));
       }
       if (out == units.size()) break;
@@ -231,23 +235,24 @@ bool TextSearch::isFoundIn(std::string_view haystack) const {
   return false;
 }
 
-std::u16string unicode::streamSafe(const std::u16string& text) {
+std::u16string unicode::streamSafe(std::u16string text) {
   constexpr std::size_t kMaxRun = 30;
   std::u16string result;
-  result.reserve(text.size());
+  std::size_t copied = 0;
   std::size_t run = 0;
   for (std::size_t at = 0; at < text.size();) {
     const char32_t c = codePointAt(text, at);
-    if (!isMark(c)) {
+    if (c < 0x300 || !isMark(c)) {
       run = 0;
     } else if (++run > kMaxRun) {
-      result += u'\u034F';
+      result.append(text, copied, at - copied) += u'\u034F';
+      copied = at;
       run = 1;
     }
-    result.append(text, at, unitsOf(c));
     at += unitsOf(c);
   }
-  return result;
+  if (copied == 0) return text;
+  return result.append(text, copied);
 }
 
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {

@@ -30,6 +30,6 @@ bool isMark(char32_t c);
 // with the square of the run; no written language puts 30 marks on one
 // letter, so no real text changes. Applied to both texts of every
 // comparison, on every platform, before normalizing.
-std::u16string streamSafe(const std::u16string& text);
+std::u16string streamSafe(std::u16string text);
 
 }  // namespace zindle::operations::unicode
