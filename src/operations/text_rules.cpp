@@ -47,25 +47,20 @@ bool extendsCharacter(char32_t c) {
 }
 
 // The Hangul letters (jamo) that spell a syllable: leading consonants,
-// vowels, trailing consonants. A syllable decomposes into them.
+// vowels, trailing consonants. A syllable decomposes into these, and the
+// Mac's own search joins these alone: the jamo added since (U+11FA to
+// U+11FF, U+A960 on, U+D7B0 on) spell no syllable there.
 enum class Jamo { none, leading, vowel, trailing };
 
 Jamo jamoOf(char32_t c) {
-  if ((c >= 0x1100 && c <= 0x115F) || (c >= 0xA960 && c <= 0xA97C)) {
-    return Jamo::leading;
-  }
-  if ((c >= 0x1160 && c <= 0x11A7) || (c >= 0xD7B0 && c <= 0xD7C6)) {
-    return Jamo::vowel;
-  }
-  if ((c >= 0x11A8 && c <= 0x11FF) || (c >= 0xD7CB && c <= 0xD7FB)) {
-    return Jamo::trailing;
-  }
-  return Jamo::none;
+  if (c < 0x1100 || c > 0x11F9) return Jamo::none;
+  if (c < 0x1160) return Jamo::leading;
+  if (c < 0x11A8) return Jamo::vowel;
+  return Jamo::trailing;
 }
 
 // Whether `after` continues the syllable that `before` is part of.
 bool spellOneSyllable(char32_t before, char32_t after) {
-  if (after < 0x1100) return false;  // the common case, kept cheap
   const Jamo first = jamoOf(before);
   const Jamo second = jamoOf(after);
   switch (first) {
@@ -125,7 +120,7 @@ FoldedText foldedText(std::string_view text) {
   const std::u16string aloneFolded = unicode::foldedAndDecomposed(alone);
   std::size_t aloneAt = 0;
   std::size_t out = 0;
-  for (std::size_t at = 0; at < source.size() && out < units.size();) {
+  for (std::size_t at = 0; at < source.size();) {
     const char32_t c = codePointAt(source, at);
     at += unitsOf(c);
     std::size_t letters = 1;
@@ -226,7 +221,9 @@ bool TextSearch::isFoundIn(std::string_view haystack) const {
     }
     if (pattern_[matched] == text[at]) ++matched;
     if (matched < pattern_.size()) continue;
-    if (folded.beginsCharacter[at + 1 - matched] &&
+    // at() rather than []: a match said to begin before the text would be
+    // a fault of the search, thrown rather than read from outside it.
+    if (folded.beginsCharacter.at(at + 1 - matched) &&
         folded.beginsCharacter[at + 1]) {
       return true;
     }
