@@ -59,6 +59,8 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
       // orders agree within each run of 30 only.
       {"equivalent", "a" + repeated("\u0300", 31) + "\u0323",
        "a\u0323" + repeated("\u0300", 31), "no"},
+      {"equivalent", repeated("\u0300", 30) + "\u0323",
+       "\u0323" + repeated("\u0300", 30), "no"},  // marks from the start
       {"equivalent", "a" + repeated("\u0301\u0323", 20),
        "a" + repeated("\u0323\u0301", 20), "yes"},
       {"contains", "\u00c9cran Principal", "\u00e9cran", "yes"},
@@ -133,6 +135,8 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
       {"contains", "abaabab", "abab", "yes"},
       {"contains", "bc", "abc", "no"},
       {"contains", "abacbacd", "abacd", "no"},
+      {"contains", "aaaab", "aaab", "yes"},
+      {"contains", "aababb", "aabb", "no"},
       {"contains", "\u0394\u0399\u0391", "\u03b4\u03b9", "yes"},
       {"contains", "Camera", "", "no"},
       {"contains", "", "", "no"},
