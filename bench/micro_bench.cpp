@@ -143,6 +143,45 @@ BENCHMARK(BM_TitleSearch)
     ->Arg(1 << 22)
     ->Unit(benchmark::kMillisecond);
 
+// The normalization at its worst: a letter, then pairs of marks of two
+// classes (U+0301, U+0323) that canonical ordering sorts, as long as
+// `range(0)` bytes: the line limit (1 MiB) and the body limit (4 MiB). A
+// title of the client's sought in one of the app's, and a setting the app
+// reads back compared with the one sent. Time per byte must stay flat.
+std::string marksAfterALetter(std::size_t length) {
+  std::string text = "a";
+  while (text.size() + 4 <= length) text += "\u0301\u0323";
+  return text;
+}
+
+void BM_TitleOfMarks(benchmark::State& state) {
+  const std::string title =
+      marksAfterALetter(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(operations::containsIgnoringCase(title, "a"));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(title.size()));
+}
+BENCHMARK(BM_TitleOfMarks)
+    ->Arg(1 << 20)
+    ->Arg(1 << 22)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_SettingOfMarks(benchmark::State& state) {
+  const std::string value =
+      marksAfterALetter(static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(operations::equivalent(value, "h264"));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(value.size()));
+}
+BENCHMARK(BM_SettingOfMarks)
+    ->Arg(1 << 20)
+    ->Arg(1 << 22)
+    ->Unit(benchmark::kMillisecond);
+
 void BM_OscEncoding(benchmark::State& state) {
   const link::OscArgument arguments[] = {std::string("Main Camera")};
   for (auto _ : state) {

@@ -7,8 +7,9 @@
 // loaded the first time a text is compared.
 //
 // The texts are UTF-8; both JSON readers refuse anything else, so no other
-// bytes reach these rules. Should they, the rules do not fail: ICU reads the
-// bad bytes as U+FFFD, CoreFoundation compares such a text byte for byte.
+// bytes reach these rules. Should they, the rules do not fail: the search
+// reads the bad bytes as U+FFFD; on a Mac such a text lowercases to itself
+// and is equivalent to nothing else.
 
 #include <cstddef>
 #include <string>
@@ -23,18 +24,25 @@ namespace zindle::operations {
 std::string lowercased(std::string_view text);
 
 // Whether `a` and `b` are canonically equivalent, so a decomposed "é" equals
-// a composed one. Throws as lowercased() does, but never for equal bytes.
+// a composed one. Past 30 marks on one letter, marks are reordered only
+// within runs of 30, which keeps the time linear in the texts' lengths.
+// Throws as lowercased() does, but never for equal bytes.
 bool equivalent(std::string_view a, std::string_view b);
 
 // Whether `needle` occurs in `haystack` with letters compared regardless of
 // case and canonically equivalent sequences equal, while accents and other
 // marks count: "É" is found in "é", "cafe" is not found in "café", and "x" is
 // not found in "x" + U+0301, because a match may neither begin nor end inside
-// a letter and its marks (a mark at the very start of both texts matches
-// itself). An empty needle is contained in nothing. The time taken grows
-// with the lengths of the two texts added, never multiplied, whatever they
-// hold: both are folded and decomposed by the platform's Unicode services,
-// then searched once. Throws as lowercased() does.
+// a character: not before a mark, a skin tone or another character that
+// extends the one before it (U+200C), nor inside what folding or
+// decomposition makes of one character ("s" is not found in "ß", nor "가" in
+// "각"), nor between the letters of one Hangul syllable. A mark at the very
+// start of both texts matches itself. Emoji joined by U+200D and flags side
+// by side count as the characters they are made of, as in the Mac's own
+// search. An empty needle is contained in nothing. The time taken grows with
+// the lengths of the two texts added, never multiplied, whatever they hold:
+// both are folded and decomposed by the platform's Unicode services, then
+// searched once. Throws as lowercased() does.
 bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
 
 // containsIgnoringCase() for one needle and many haystacks, the needle

@@ -6,12 +6,14 @@
 // texts folded and decomposed here: CFStringFindWithOptions compares the
 // needle anew at every position of the haystack, a cost that grows with the
 // product of their lengths, and it lets a match begin on a combining mark.
+// Where a match may end, text_rules.cpp draws as CFStringFindWithOptions
+// does.
 
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <new>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "operations/text_rules.hpp"
 #include "operations/unicode.hpp"
@@ -29,6 +31,7 @@ class Owned {
   }
   Owned(const Owned&) = delete;
   Owned& operator=(const Owned&) = delete;
+  Owned(Owned&& other) noexcept : ref_(std::exchange(other.ref_, nullptr)) {}
 
   Ref get() const { return ref_; }
 
@@ -55,6 +58,32 @@ std::string utf8(CFStringRef text) {
   return result;
 }
 
+// A CFString to change, holding `units`.
+Owned<CFMutableStringRef> mutableString(const std::u16string& units) {
+  Owned<CFMutableStringRef> string(
+      CFStringCreateMutable(kCFAllocatorDefault, 0));
+  if (string.get() == nullptr) throw std::bad_alloc();
+  CFStringAppendCharacters(string.get(),
+                           reinterpret_cast<const UniChar*>(units.data()),
+                           static_cast<CFIndex>(units.size()));
+  return string;
+}
+
+// The units of `text`.
+std::u16string unitsOf(CFStringRef text) {
+  const CFIndex length = CFStringGetLength(text);
+  std::u16string units(static_cast<std::size_t>(length), u'\0');
+  CFStringGetCharacters(text, CFRangeMake(0, length),
+                        reinterpret_cast<UniChar*>(units.data()));
+  return units;
+}
+
+std::u16string decomposed(const std::u16string& units) {
+  const Owned<CFMutableStringRef> string = mutableString(units);
+  CFStringNormalize(string.get(), kCFStringNormalizationFormD);
+  return unitsOf(string.get());
+}
+
 }  // namespace
 
 std::string lowercased(std::string_view text) {
@@ -68,36 +97,44 @@ std::string lowercased(std::string_view text) {
   return utf8(lower.get());
 }
 
+// Canonical equivalence is equality once decomposed. CFStringCompare's
+// nonliteral mode answers the same for real texts, but gives up on a letter
+// with some dozens of marks and calls canonically equivalent texts
+// different; decomposing streamSafe() texts answers as ICU does, for every
+// text, in linear time.
 bool equivalent(std::string_view a, std::string_view b) {
   if (a == b) return true;
   const Owned<CFStringRef> first = cfString(a);
   const Owned<CFStringRef> second = cfString(b);
   if (first.get() == nullptr || second.get() == nullptr) return false;
-  return CFStringCompare(first.get(), second.get(), kCFCompareNonliteral) ==
-         kCFCompareEqualTo;
+  return decomposed(unicode::streamSafe(unitsOf(first.get()))) ==
+         decomposed(unicode::streamSafe(unitsOf(second.get())));
 }
 
-std::u16string unicode::foldedAndDecomposed(std::string_view text) {
+std::u16string unicode::utf16(std::string_view text) {
   const Owned<CFStringRef> string = cfString(text);
-  // Bytes that are not UTF-8 are compared as they are, one unit each.
+  // CoreFoundation reads no text that is not UTF-8: each bad byte is
+  // U+FFFD, and the bytes that are ASCII are themselves.
   if (string.get() == nullptr) {
     std::u16string units;
-    for (const char byte : text) units += static_cast<unsigned char>(byte);
+    for (const char byte : text) {
+      const auto value = static_cast<unsigned char>(byte);
+      units += value < 0x80 ? static_cast<char16_t>(value) : u'\uFFFD';
+    }
     return units;
   }
-  const Owned<CFMutableStringRef> folded(
-      CFStringCreateMutableCopy(kCFAllocatorDefault, 0, string.get()));
-  if (folded.get() == nullptr) throw std::bad_alloc();
+  return unitsOf(string.get());
+}
+
+std::u16string unicode::foldedAndDecomposed(const std::u16string& text) {
+  const Owned<CFMutableStringRef> folded = mutableString(text);
   // Folding can undo a normal form (it may produce characters that
   // decompose), hence the second decomposition. No locale: the default
   // folding, as for lowercased().
   CFStringNormalize(folded.get(), kCFStringNormalizationFormD);
   CFStringFold(folded.get(), kCFCompareCaseInsensitive, nullptr);
   CFStringNormalize(folded.get(), kCFStringNormalizationFormD);
-  const CFIndex length = CFStringGetLength(folded.get());
-  std::vector<UniChar> units(static_cast<std::size_t>(length));
-  CFStringGetCharacters(folded.get(), CFRangeMake(0, length), units.data());
-  return std::u16string(units.begin(), units.end());
+  return unitsOf(folded.get());
 }
 
 bool unicode::isMark(char32_t c) {

@@ -150,11 +150,15 @@ Utf16 decomposed(const IcuLibrary& library, const Utf16& text) {
 
 }  // namespace
 
+std::u16string unicode::utf16(std::string_view text) {
+  return fromUtf8(icu(), text);
+}
+
 // Case folding can undo a normal form (it may produce characters that
 // decompose), hence the second decomposition.
-std::u16string unicode::foldedAndDecomposed(std::string_view text) {
+std::u16string unicode::foldedAndDecomposed(const std::u16string& text) {
   const IcuLibrary& library = icu();
-  const Utf16 first = decomposed(library, fromUtf8(library, text));
+  const Utf16 first = decomposed(library, text);
   const Utf16 folded =
       written(first.size() + 16,
               [&](UChar* out, std::int32_t capacity, UErrorCode& status) {
@@ -186,8 +190,8 @@ std::string lowercased(std::string_view text) {
 bool equivalent(std::string_view a, std::string_view b) {
   if (a == b) return true;
   const IcuLibrary& library = icu();
-  return decomposed(library, fromUtf8(library, a)) ==
-         decomposed(library, fromUtf8(library, b));
+  return decomposed(library, unicode::streamSafe(fromUtf8(library, a))) ==
+         decomposed(library, unicode::streamSafe(fromUtf8(library, b)));
 }
 
 }  // namespace zindle::operations

@@ -1,6 +1,7 @@
 #include "operations/text_rules.hpp"
 
 #include <pwd.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdlib>
@@ -35,6 +36,9 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
   const char* home = std::getenv("HOME");
   const std::string savedHome = home == nullptr ? "" : home;
   setenv("HOME", "/Users/ana", 1);
+  const std::string kEngland =
+      "\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067"
+      "\U000E007F";
   // The rule, its text (and the other text it takes), the result.
   const std::vector<std::array<std::string, 4>> cases = {
       {"lowercased", "\u00c9CRAN", "", "\u00e9cran"},
@@ -50,6 +54,15 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
       {"equivalent", "\u00e9", "e", "no"},
       {"equivalent", "\u00e9", "\u00c9", "no"},
       {"equivalent", "", "", "yes"},
+      {"equivalent", "a\u0323\u0301", "a\u0301\u0323", "yes"},
+      // Past 30 marks on one letter, a joiner bounds their reordering: the
+      // orders agree within each run of 30 only.
+      {"equivalent", "a" + repeated("\u0300", 31) + "\u0323",
+       "a\u0323" + repeated("\u0300", 31), "no"},
+      {"equivalent", repeated("\u0300", 30) + "\u0323",
+       "\u0323" + repeated("\u0300", 30), "no"},  // marks from the start
+      {"equivalent", "a" + repeated("\u0301\u0323", 20),
+       "a" + repeated("\u0323\u0301", 20), "yes"},
       {"contains", "\u00c9cran Principal", "\u00e9cran", "yes"},
       {"contains", "caf\u00e9", "cafe", "no"},
       {"contains", "\u00e9", "\u00c9", "yes"},
@@ -59,12 +72,71 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
       {"contains", "x\u0301x", "x", "yes"},
       {"contains", "e\u0301e\u0301e", "e\u0301e", "yes"},  // overlapping
       {"contains", "x\U0001D167", "x", "no"},              // a mark past U+FFFF
+      // Marks whose surrogate pairs begin or end their ranges.
+      {"contains", "x\U000101FD", "x", "no"},
+      {"contains", "x\U0001E000", "x", "no"},
+      {"contains", "\uff21\U000101FD\uff22", "\uff21", "no"},
+      {"contains", "\uff21b", "b", "yes"},  // a letter past U+DFFF
+      {"contains", "\u00e0x", "x", "yes"},
+      // However many letters, none is a mark.
+      {"contains", "\u0416" + repeated("\u0434", 35), repeated("\u0434", 35),
+       "yes"},
+      {"contains", "a" + repeated("\u0301\u0323", 40), "a", "no"},
+      {"contains", "a" + repeated("\u0301\u0323", 40) + "b",
+       "A" + repeated("\u0301\u0323", 40), "yes"},
       // Searching anew from every position took hours over these.
       {"contains", repeated("a", 1 << 22), repeated("a", 99999) + "b", "no"},
       {"contains", "e\u0301x", "\u0301x", "no"},
       {"contains", "\u00e9x", "\u0301x", "no"},
       {"contains", "\u0301x", "\u0301x", "yes"},
       {"contains", "STRASSE", "stra\u00dfe", "yes"},
+      {"contains", "stra\u00dfe", "STRASSE", "yes"},
+      // Nothing begins or ends inside what folding makes of one character,
+      // nor between the letters of a syllable or before a skin tone.
+      {"contains", "\u00df", "s", "no"},
+      {"contains", "\u00dfx", "sx", "no"},
+      {"contains", "x\u00df", "xs", "no"},
+      {"contains", "\u00df", "ss", "yes"},
+      {"contains", "\ufb03", "f", "no"},
+      {"contains", "\ufb03", "fi", "no"},
+      {"contains", "o\ufb03ce", "OFFICE", "yes"},
+      {"contains", "\u0149", "n", "no"},
+      {"contains", "\u0149", "\u02bcn", "yes"},
+      {"contains", "\u1f80", "\u1f00", "no"},
+      {"contains", "\uac01", "\uac00", "no"},
+      {"contains", "\u1100\u1161\u11a8", "\uac00", "no"},
+      {"contains", "\uac00\uac01", "\uac00", "yes"},
+      {"contains", "\u1100\u1161\u11a8", "\uac01", "yes"},
+      {"contains", "\u1100\u1161", "\u1100", "no"},
+      {"contains", "\u1100\u1101", "\u1100", "no"},
+      {"contains", "\u115f\u1161", "\u115f", "no"},
+      {"contains", "\u1100\u11a7", "\u1100", "no"},
+      {"contains", "\u1100\u1160\u11a8", "\u1100\u1160", "no"},
+      {"contains", "\u1100\u1161\u11f9", "\u1100\u1161", "no"},
+      {"contains", "\u1100\u1161\u11a8\u11a9", "\u1100\u1161\u11a8", "no"},
+      {"contains", "\u11a8\u1161", "\u11a8", "yes"},
+      {"contains", "\u1100\u1161\u11fa", "\u1100\u1161", "yes"},
+      {"contains", "\U0001F44D\U0001F3FB", "\U0001F44D", "no"},
+      {"contains", "\U0001F44D\U0001F3FF", "\U0001F44D", "no"},
+      {"contains", "\U0001F44D\U0001F3FD!", "\U0001F44D\U0001F3FD", "yes"},
+      {"contains", "\u0645\u06cc\u200c\u062e", "\u0645\u06cc", "no"},
+      {"contains", "\uff76\uff9e", "\uff76", "no"},
+      {"contains", "\uff8a\uff9f", "\uff8a", "no"},
+      // A flag of tags is found whole only.
+      {"contains", kEngland, kEngland.substr(0, kEngland.size() - 4), "no"},
+      // Emoji joined into one and flags side by side are found in part, as
+      // on a Mac.
+      {"contains", "\U0001F469\u200d\U0001F469\u200d\U0001F467", "\U0001F469",
+       "yes"},
+      {"contains", "\U0001F1E6\U0001F1FA\U0001F1F8\U0001F1EA",
+       "\U0001F1FA\U0001F1F8", "yes"},
+      // The search's own steps: a partial match that resumes inside itself.
+      {"contains", "aaab", "aab", "yes"},
+      {"contains", "abaabab", "abab", "yes"},
+      {"contains", "bc", "abc", "no"},
+      {"contains", "abacbacd", "abacd", "no"},
+      {"contains", "aaaab", "aaab", "yes"},
+      {"contains", "aababb", "aabb", "no"},
       {"contains", "\u0394\u0399\u0391", "\u03b4\u03b9", "yes"},
       {"contains", "Camera", "", "no"},
       {"contains", "", "", "no"},
@@ -78,6 +150,19 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
     EXPECT_EQ(apply(rule, text, other), expected) << rule << " " << text;
   }
   // An empty HOME counts as none, so this puts back what there was.
+  setenv("HOME", savedHome.c_str(), 1);
+}
+
+TEST(TextRules, expandTildeFromThePasswordDatabaseWithoutHome) {
+  const passwd* user = getpwuid(getuid());
+  ASSERT_NE(user, nullptr);
+  const std::string expected = std::string(user->pw_dir) + "/x";
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home == nullptr ? "" : home;
+  unsetenv("HOME");
+  EXPECT_EQ(expandTilde("~/x"), expected);
+  setenv("HOME", "", 1);
+  EXPECT_EQ(expandTilde("~/x"), expected);
   setenv("HOME", savedHome.c_str(), 1);
 }
 
