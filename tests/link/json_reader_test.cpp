@@ -158,7 +158,11 @@ TEST(JsonReader, readsARequestLineAsOneObjectOrArrayOfJsonValues) {
       {"\"text\"", "none"},
       {R"(["\"1e400", 1e400])", R"(["\"1e400",null])"},
       {"[01]", "none"},
+      {"[1.e400]", "none"},
+      {"[0000000000000000001]", "none"},
       {"[\"\xff\"]", "none"},
+      // Valid, about 0.11, and past where simdjson counts an exponent.
+      {"[" + std::string(655360, '1') + "e-655360]", "[0.1111111111111111]"},
       {R"(["\udc00"])", "none"},
       {"", "none"},
   };
@@ -193,6 +197,9 @@ TEST(JsonReader, readsARequestsIdMethodAndParamsTheLastOfEachCounting) {
       {R"({"id":1,"\u0069d":1E+2})", "1E+2 | - | -"},
       {R"({"id":-0})", "-0 | - | -"},
       {R"({"id":1e400})", "1e400 | - | -"},
+      {R"({"id":1,"method":"m","params":{"x":)" + std::string(655360, '1') +
+           "e-655360}}",
+       R"(1 | m | {"x":0.1111111111111111})"},
       // However many items the line holds: 100,000 titles once went
       // unanswered.
       {head + items(100000) + "}", "1 | m | -"},
