@@ -30,6 +30,11 @@ std::string nested(std::size_t depth) {
   return depth % 2 == 1 ? "[" + inner + "]" : R"({"a":)" + inner + "}";
 }
 
+// `inner` in `depth` arrays.
+std::string inArrays(std::size_t depth, const std::string& inner) {
+  return std::string(depth, '[') + inner + std::string(depth, ']');
+}
+
 // An array holding `count` items at two levels: one array, and its zeros.
 std::string items(std::size_t count) {
   std::string text = "[[0";
@@ -87,6 +92,14 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
            R"(]}, "b": {"FULL_PATH": "/b", "VALUE": [)" +
            nested(kMaxValueDepth + 1) + "]}}}",
        R"({"values": {"/a": )" + nested(kMaxValueDepth) +
+           R"(}, "sources": ["Old"]})"},
+      // Objects count as arrays do: an empty object at the deepest level
+      // kept is kept.
+      {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": [)" +
+           inArrays(kMaxValueDepth - 1, "{}") +
+           R"(]}, "b": {"FULL_PATH": "/b", "VALUE": [)" +
+           inArrays(kMaxValueDepth, "{}") + "]}}}",
+       R"({"values": {"/a": )" + inArrays(kMaxValueDepth - 1, "{}") +
            R"(}, "sources": ["Old"]})"},
       // Not one JSON object (what else is none is the parser's test below):
       // no namespace at all.
@@ -150,6 +163,8 @@ TEST(JsonReader, readsARequestLineAsOneObjectOrArrayOfJsonValues) {
       {"[\"" + std::string(kMaxJsonDepth + 1, '[') + "\"]",
        "[\"" + std::string(kMaxJsonDepth + 1, '[') + "\"]"},
       {nested(kMaxJsonDepth + 1), "none"},
+      {inArrays(kMaxJsonDepth - 1, "{}"), inArrays(kMaxJsonDepth - 1, "{}")},
+      {inArrays(kMaxJsonDepth, "{}"), "none"},
       {"[18446744073709551616," + nested(kMaxJsonDepth) + "]", "none"},
       {std::string("{}\0", 3), "none"},
       {std::string("[\"\0\"]", 5), "none"},
