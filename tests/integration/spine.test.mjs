@@ -2,6 +2,7 @@
 // how it ends, and its standard streams as a client may hand them over. No
 // app is needed for any of this.
 import assert from "node:assert/strict";
+import { readlinkSync } from "node:fs";
 import { test } from "node:test";
 
 import { asTheApp, exitWithin, ping, startFakeApp, startServer } from "./support.mjs";
@@ -79,4 +80,20 @@ test("ends at once with status 1, acting on nothing, when its answers cannot be 
   }
   app.close();
   assert.deepEqual(app.requests, []);
+});
+
+// A closed standard error is given /dev/null before anything opens a file,
+// so that no socket of libcurl's takes its number, and whatever might be
+// written there (a sanitizer's report) cannot reach the app. /proc tells
+// where it leads on Linux.
+test("a closed standard error leads to /dev/null, never to the app", async (t) => {
+  if (process.platform !== "linux") return t.skip("no /proc here");
+  const app = await startFakeApp(asTheApp((request, response) => response.end('{"FULL_PATH":"/"}')));
+  const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: String(app.port) }, redirect: "2>&-" });
+  server.write('{"id":1,"method":"tools/call","params":{"name":"recorder_status"}}\n');
+  assert.equal(JSON.parse(await server.nextLine()).result.isError, false);
+  assert.equal(readlinkSync(`/proc/${server.child.pid}/fd/2`), "/dev/null");
+  server.end();
+  assert.equal(await server.exited, 0);
+  app.close();
 });
