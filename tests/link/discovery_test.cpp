@@ -67,6 +67,7 @@ TEST(Discovery, probesOnlyTheTcpPortsOfTheRangeBeforeGivingUp) {
       {65536, 16, 1, 0, ""},
       {kMax, 16, 1, 0, "9223372036854775807\u20139223372036854775822"},
       {kMin, kMax, 1, 0, ""},
+      {0, kMin, 1, 0, ""},
   };
   RecordingSender sender;
   FakeClock clock;
