@@ -25,9 +25,10 @@ std::optional<std::string_view> environmentValue(const char* name) {
 
 int main() {
   using namespace zindle;
-  // Before anything opens a file: a closed descriptor 1 would otherwise be
-  // taken by libcurl's socket, and the answers would go to the app.
-  server::keepStandardDescriptors();
+  // Before anything opens a file, so that no socket of libcurl's takes a
+  // closed standard descriptor's number. Without a way to answer, no tool
+  // may act: the server ends at once, with nothing on standard error.
+  if (!server::keepStandardDescriptors()) return EXIT_FAILURE;
   // A client that closes its end must not kill us with a signal: the failed
   // write ends the loop instead, and the process exits with a status that
   // says so, and nothing on standard error.

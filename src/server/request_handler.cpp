@@ -24,6 +24,10 @@ constexpr std::string_view kInstructions =
     "recorder_start and recorder_stop record.";
 constexpr int kMethodNotFound = -32601;
 constexpr std::string_view kUnexpectedFailure = "The tool failed unexpectedly";
+constexpr std::string_view kTooLarge = "The answer is too large to show: ";
+constexpr std::string_view kTooLargeWhy =
+    " this server returns. The recorder publishes values or titles far "
+    "longer than usual.";
 
 // What stands for "params" or "arguments" when they are missing or are not
 // objects.
@@ -82,7 +86,19 @@ Json toolOutcome(const Json& params, const ToolCaller& callTool) {
 }
 
 ResultText toolResult(const Json& params, const ToolCaller& callTool) {
-  return compactJson(toolOutcome(params, callTool));
+  const Json outcome = toolOutcome(params, callTool);
+  ResultText text = compactJson(outcome);
+  if (!text || text->size() <= kMaxResultBytes) return text;
+  // Whether the tool did its work stays as it was: a recording that started
+  // is not reported as one that failed.
+  const bool isError = !outcome.is_object() ||
+                       outcome.value("isError", Json(true)) != Json(false);
+  std::string message(kTooLarge);
+  message.append(std::to_string(text->size())).append(" bytes, past the ");
+  message.append(std::to_string(kMaxResultBytes)).append(kTooLargeWhy);
+  Json content = {{"type", "text"}, {"text", std::move(message)}};
+  return compactJson(
+      {{"content", Json::array({std::move(content)})}, {"isError", isError}});
 }
 
 ResultText pingResult(const Json&, const ToolCaller&) { return "{}"; }

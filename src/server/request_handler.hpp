@@ -1,6 +1,7 @@
 #pragma once
 // JSON-RPC: from one line of standard input to the response it gets, if any.
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -9,6 +10,13 @@
 #include "link/json_text.hpp"
 
 namespace zindle::server {
+
+// The longest result a tool call is answered with, in bytes of its compact
+// JSON text: the answer lands in the assistant's context. A real status is a
+// few kilobytes, and a list of hundreds of sources stays far below this; an
+// app whose values or titles would make more (a call may write the app's
+// texts several times, each escaped twice) gets its result replaced.
+inline constexpr std::size_t kMaxResultBytes = 1u << 20;
 
 // Runs a tool call: returns the tool result or throws (RecorderError, or
 // anything else, which becomes an error result too).
@@ -19,8 +27,10 @@ using ToolCaller =
 // nothing when the line is not a request: empty, not JSON (invalid UTF-8 and
 // nesting past link::kMaxJsonDepth included), not an object, without a string
 // "method", or without "id". A tools/call always gets a "result": whatever
-// `callTool` throws becomes a tool result with "isError" true. Throws nothing
-// but std::bad_alloc.
+// `callTool` throws becomes a tool result with "isError" true. A result
+// longer than kMaxResultBytes is replaced by one whose text says how long it
+// was, "isError" kept as the tool gave it. Throws nothing but
+// std::bad_alloc.
 std::optional<std::string> handleLine(std::string_view line,
                                       const ToolCaller& callTool);
 

@@ -30,14 +30,18 @@ bool isWouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
 }  // namespace
 
-void keepStandardDescriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+bool keepStandardDescriptors() {
+  // On these numbers F_GETFL fails only when the descriptor is closed.
+  const int output = ::fcntl(1, F_GETFL);
+  if (output == -1 || (output & O_ACCMODE) == O_RDONLY) return false;
+  for (const int fd : {0, 2}) {
+    if (::fcntl(fd, F_GETFL) != -1) continue;
     // open() takes the lowest free number, which is this one: the lower
     // ones are open by now.
     const int opened = ::open("/dev/null", O_RDWR);
     if (opened != fd && opened >= 0) ::close(opened);
   }
+  return true;
 }
 
 std::size_t readFrom(int fd, char* buffer, std::size_t size) {

@@ -8,10 +8,13 @@
 
 namespace zindle::server {
 
-// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
-// no file or socket opened later takes its number: answers written to
-// descriptor 1 would go into it. Call first thing at start. Never throws.
-void keepStandardDescriptors();
+// Whether answers can be written at all: false when descriptor 1 is closed
+// or open only for reading, and then nobody could read an answer, so the
+// caller must end before acting on any request. Otherwise opens /dev/null on
+// descriptor 0 or 2 when it is closed, so that no file or socket opened
+// later takes its number, and returns true. Call first thing at start.
+// Never throws.
+[[nodiscard]] bool keepStandardDescriptors();
 
 // One read(2) of up to `size` bytes from `fd` into `buffer`, waiting while
 // the descriptor has nothing yet (EAGAIN from a non-blocking one) and

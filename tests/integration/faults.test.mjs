@@ -10,6 +10,7 @@ const unreachable = (first) =>
   `ZindleRecorder is not running, or its OSCQuery server is not on ports ${first}\u2013${first + 15}. ` +
   "Launch the app and retry (set ZINDLE_OSCQUERY_PORT if it uses another port).";
 const status = '{"jsonrpc":"2.0","id":1,"method":"tools/call","params":{"name":"recorder_status"}}\n';
+const resultLimit = 1 << 20;  // server::kMaxResultBytes
 
 // A fake app on the first of sixteen free ports, so that nothing else is
 // found on the others.
@@ -34,12 +35,12 @@ test("an app that stalls in the middle of an answer costs its time-out", async (
   assert.ok(took >= 1900 && took < 5000, `${took} ms`);
 });
 
-// The memory of a call, and the length of its answer, are bounded by the
-// body cap, whatever shape the namespace takes: a million empty arrays (the
-// parser's tape takes many times their bytes); a million one-letter titles
-// (once a 68 MB answer, and half a gigabyte), too many to keep; as many
-// titles as are kept, as long as the cap allows. Each is padded to the cap
-// exactly, which is still read; past it, reading stops.
+// The memory of a call is bounded by the body cap, and the length of its
+// answer by the result limit, whatever shape the namespace takes: a million
+// empty arrays (the parser's tape takes many times their bytes); a million
+// one-letter titles (once a 68 MB answer, and half a gigabyte), too many to
+// keep; as many titles as are kept, as long as the cap allows. Each is
+// padded to the cap exactly, which is still read; past it, reading stops.
 test("a hostile namespace costs a small multiple of the body cap", async (t) => {
   const cap = 4 << 20;  // link::kMaxBodyBytes
   const node = (path, value, more = "") => `{"FULL_PATH":"${path}","VALUE":[${value}]${more}}`;
@@ -65,7 +66,42 @@ test("a hostile namespace costs a small multiple of the body cap", async (t) => 
     t.diagnostic(`${shape}: ${peakKb} KB at most, an answer of ${line.length} bytes`);
     assert.equal(isError, false, shape);
     if (shape === "letters") assert.deepEqual(JSON.parse(content[0].text).sourcesAvailable, []);
-    assert.ok(peakKb > 0 && peakKb < limitKb && line.length < 3 * cap, `${shape}: ${peakKb} KB, ${line.length} bytes`);
+    assert.ok(peakKb > 0 && peakKb < limitKb && line.length < resultLimit + 100, `${shape}: ${peakKb} KB, ${line.length} bytes`);
+  }
+});
+
+// What lands in the assistant's context is bounded too, at its worst shapes:
+// as many empty titles as are kept, each written as a whole object, and the
+// rest one string of escaped quotes, each written as four bytes (once 12.4
+// MB); quotes at all twelve setting addresses, each value written in the
+// status and again in notApplied (once 16.1 MB).
+test("an answer holds at most the result limit, whatever the app publishes", async (t) => {
+  const cap = 4 << 20;  // link::kMaxBodyBytes
+  const node = (path, value, more = "") => `{"FULL_PATH":"${path}","VALUE":[${value}]${more}}`;
+  const quotes = (bytes) => `"${'\\"'.repeat(bytes / 2)}"`;
+  const titles = node("/source", '""', `,"RANGE":[{"VALS":[${'"",'.repeat(65529)}""]}]`);
+  const keys = ["codec", "fps", "bitrate", "output", "layout", "gap", "width", "height", "sound",
+    "performance", "folder", "name"];
+  const shapes = [
+    ["status", { name: "recorder_status" }, false,
+      `{"CONTENTS":{"s":${titles},"e":${node("/status/error", quotes(cap - titles.length - 100))}}}`],
+    ["configure", { name: "recorder_configure", arguments: { codec: "h264", fps: 30, bitrate: 10,
+      output: "separate", layout: "row", gap: 1, width: 100, height: 100, sound: "", performance: true,
+      folder: "/tmp", name: "x" } }, true,
+    `{"CONTENTS":{${keys.map((key) => `"${key}":${node(`/${key}`, quotes(cap / 12 - 100))}`).join(",")}}}`],
+  ];
+  for (const [shape, params, failed, namespace] of shapes) {
+    const app = await appOnFreeRange((request, response) => response.end(namespace.padEnd(cap)));
+    const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: String(app.port) } });
+    server.write(`${JSON.stringify({ jsonrpc: "2.0", id: 1, method: "tools/call", params })}\n`);
+    const line = await server.nextLine();
+    server.end();
+    app.close();
+    t.diagnostic(`${shape}: an answer of ${line.length} bytes`);
+    const { isError, content } = JSON.parse(line).result;
+    assert.equal(isError, failed, shape);
+    assert.match(content[0].text, /^The answer is too large to show: \d+ bytes, past the 1048576 /, shape);
+    assert.ok(line.length < resultLimit + 100, `${shape}: ${line.length} bytes`);
   }
 });
 

@@ -2,6 +2,7 @@
 // how it ends, and its standard streams as a client may hand them over. No
 // app is needed for any of this.
 import assert from "node:assert/strict";
+import { readlinkSync } from "node:fs";
 import { test } from "node:test";
 
 import { asTheApp, exitWithin, ping, startFakeApp, startServer } from "./support.mjs";
@@ -59,19 +60,40 @@ test("answers every request on non-blocking standard streams", async () => {
   assert.equal(await server.exited, 0);
 });
 
-// Started with descriptor 1 closed, the server once wrote its answers into
-// whatever libcurl opened next and took that number (a socket of its own):
-// after a few thousand answers that socket was full, and the server hung.
-test("keeps its answers out of libcurl's sockets when started without output", async () => {
+// Started with descriptor 1 closed, the server once wrote its answers to
+// /dev/null, ended with status 0, and acted all the same: a recorder_start
+// sent /record. Nobody can read an answer then, so it ends at once, its
+// input still open and unread. A directory as input is input that cannot be
+// read: the end of it, not a reason to try again for ever.
+test("ends at once with status 1, acting on nothing, when its answers cannot be read", async () => {
   const app = await startFakeApp(asTheApp((request, response) => response.end('{"FULL_PATH":"/"}')));
-  const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: String(app.port) }, noOutput: true });
-  server.write('{"id":1,"method":"tools/call","params":{"name":"recorder_status"}}\n' + ping.repeat(20000));
-  server.end();
-  try {
-    assert.equal(await exitWithin(server, 10000), 0);
-  } finally {
-    server.child.kill("SIGKILL");
-    app.close();
+  const cases = [[">&-", 1], ["1</dev/null", 1], ["</", 0]];
+  for (const [redirect, status] of cases) {
+    const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: String(app.port) }, redirect });
+    server.write('{"id":1,"method":"tools/call","params":{"name":"recorder_status"}}\n' + ping);
+    try {
+      assert.equal(await exitWithin(server, 5000), status, redirect);
+    } finally {
+      server.child.kill("SIGKILL");
+    }
+    assert.equal(server.stderr(), "", redirect);
   }
-  assert.deepEqual(app.requests.map((r) => r.line), ["GET /?HOST_INFO", "GET /"]);
+  app.close();
+  assert.deepEqual(app.requests, []);
+});
+
+// A closed standard error is given /dev/null before anything opens a file,
+// so that no socket of libcurl's takes its number, and whatever might be
+// written there (a sanitizer's report) cannot reach the app. /proc tells
+// where it leads on Linux.
+test("a closed standard error leads to /dev/null, never to the app", async (t) => {
+  if (process.platform !== "linux") return t.skip("no /proc here");
+  const app = await startFakeApp(asTheApp((request, response) => response.end('{"FULL_PATH":"/"}')));
+  const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: String(app.port) }, redirect: "2>&-" });
+  server.write('{"id":1,"method":"tools/call","params":{"name":"recorder_status"}}\n');
+  assert.equal(JSON.parse(await server.nextLine()).result.isError, false);
+  assert.equal(readlinkSync(`/proc/${server.child.pid}/fd/2`), "/dev/null");
+  server.end();
+  assert.equal(await server.exited, 0);
+  app.close();
 });

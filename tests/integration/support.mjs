@@ -18,11 +18,12 @@ export const ping = '{"jsonrpc":"2.0","id":1,"method":"ping"}\n';
 // Starts the server with `env` added to this process's environment, with
 // pipes on its standard streams. `nonBlocking` hands its input and output
 // over in non-blocking mode (Node's spawn makes them blocking, so perl, on
-// every Linux and Mac, sets the flag and runs the server), `noOutput` closes
-// descriptor 1 before it starts, and `measured` runs it under the system's
+// every Linux and Mac, sets the flag and runs the server), `redirect` is a
+// shell redirection applied before it starts (">&-" closes descriptor 1),
+// and `measured` runs it under the system's
 // time(1) where /proc cannot tell its peak memory (macOS). Lines of standard
 // output come from `nextLine()`.
-export function startServer({ env = {}, nonBlocking = false, noOutput = false, measured = false } = {}) {
+export function startServer({ env = {}, nonBlocking = false, redirect = "", measured = false } = {}) {
   let command = [serverPath];
   if (measured && process.platform === "darwin") command = ["/usr/bin/time", "-l", ...command];
   if (nonBlocking) {
@@ -30,7 +31,7 @@ export function startServer({ env = {}, nonBlocking = false, noOutput = false, m
       "fcntl($_, F_SETFL, fcntl($_, F_GETFL, 0) | O_NONBLOCK) for *STDIN, *STDOUT; exec @ARGV or die",
       ...command];
   }
-  if (noOutput) command = ["/bin/sh", "-c", 'exec "$@" >&-', "sh", ...command];
+  if (redirect) command = ["/bin/sh", "-c", `exec "$@" ${redirect}`, "sh", ...command];
   const child = spawn(command[0], command.slice(1), { env: { ...process.env, ...env } });
   running.push(() => child.kill("SIGKILL"));
   // A server that ends before reading all its input (as it does when its

@@ -30,6 +30,11 @@ std::string nested(std::size_t depth) {
   return depth % 2 == 1 ? "[" + inner + "]" : R"({"a":)" + inner + "}";
 }
 
+// `inner` in `depth` arrays.
+std::string inArrays(std::size_t depth, const std::string& inner) {
+  return std::string(depth, '[') + inner + std::string(depth, ']');
+}
+
 // An array holding `count` items at two levels: one array, and its zeros.
 std::string items(std::size_t count) {
   std::string text = "[[0";
@@ -88,6 +93,14 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
            nested(kMaxValueDepth + 1) + "]}}}",
        R"({"values": {"/a": )" + nested(kMaxValueDepth) +
            R"(}, "sources": ["Old"]})"},
+      // Objects count as arrays do: an empty object at the deepest level
+      // kept is kept.
+      {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": [)" +
+           inArrays(kMaxValueDepth - 1, "{}") +
+           R"(]}, "b": {"FULL_PATH": "/b", "VALUE": [)" +
+           inArrays(kMaxValueDepth, "{}") + "]}}}",
+       R"({"values": {"/a": )" + inArrays(kMaxValueDepth - 1, "{}") +
+           R"(}, "sources": ["Old"]})"},
       // Not one JSON object (what else is none is the parser's test below):
       // no namespace at all.
       {R"([{"FULL_PATH": "/a", "VALUE": [1]}])", "null"},
@@ -117,19 +130,22 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
 
 // simdjson reads past the end of what it parses, so each text is copied
 // into room of its own first: a text that ends where its memory does reads
-// as any other.
+// as any other, and so does one whose numbers are rewritten first.
 TEST(JsonReader, readsATextThatEndsWhereItsMemoryEnds) {
-  const std::string_view body = R"({"FULL_PATH": "/a", "VALUE": ["x"]})";
   const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
   auto* pages =
       static_cast<char*>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE,
                               MAP_PRIVATE | MAP_ANON, -1, 0));
   ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);  // a guard page
-  const char* text =
-      std::copy(body.begin(), body.end(), pages + page - body.size()) -
-      body.size();
-  Reading reading;
-  EXPECT_TRUE(readNamespace({text, body.size()}, reading));
+  for (const std::string_view body :
+       {R"({"FULL_PATH": "/a", "VALUE": ["x"]})",
+        R"({"FULL_PATH": "/a", "VALUE": [1e400]})"}) {
+    const char* text =
+        std::copy(body.begin(), body.end(), pages + page - body.size()) -
+        body.size();
+    Reading reading;
+    EXPECT_TRUE(readNamespace({text, body.size()}, reading)) << body;
+  }
   munmap(pages, 2 * page);
 }
 
@@ -150,6 +166,8 @@ TEST(JsonReader, readsARequestLineAsOneObjectOrArrayOfJsonValues) {
       {"[\"" + std::string(kMaxJsonDepth + 1, '[') + "\"]",
        "[\"" + std::string(kMaxJsonDepth + 1, '[') + "\"]"},
       {nested(kMaxJsonDepth + 1), "none"},
+      {inArrays(kMaxJsonDepth - 1, "{}"), inArrays(kMaxJsonDepth - 1, "{}")},
+      {inArrays(kMaxJsonDepth, "{}"), "none"},
       {"[18446744073709551616," + nested(kMaxJsonDepth) + "]", "none"},
       {std::string("{}\0", 3), "none"},
       {std::string("[\"\0\"]", 5), "none"},
@@ -158,7 +176,11 @@ TEST(JsonReader, readsARequestLineAsOneObjectOrArrayOfJsonValues) {
       {"\"text\"", "none"},
       {R"(["\"1e400", 1e400])", R"(["\"1e400",null])"},
       {"[01]", "none"},
+      {"[1.e400]", "none"},
+      {"[0000000000000000001]", "none"},
       {"[\"\xff\"]", "none"},
+      // Valid, about 0.11, and past where simdjson counts an exponent.
+      {"[" + std::string(655360, '1') + "e-655360]", "[0.1111111111111111]"},
       {R"(["\udc00"])", "none"},
       {"", "none"},
   };
@@ -193,6 +215,9 @@ TEST(JsonReader, readsARequestsIdMethodAndParamsTheLastOfEachCounting) {
       {R"({"id":1,"\u0069d":1E+2})", "1E+2 | - | -"},
       {R"({"id":-0})", "-0 | - | -"},
       {R"({"id":1e400})", "1e400 | - | -"},
+      {R"({"id":1,"method":"m","params":{"x":)" + std::string(655360, '1') +
+           "e-655360}}",
+       R"(1 | m | {"x":0.1111111111111111})"},
       // However many items the line holds: 100,000 titles once went
       // unanswered.
       {head + items(100000) + "}", "1 | m | -"},

@@ -1,5 +1,6 @@
 #include "operations/status.hpp"
 
+#include <limits>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -62,8 +63,19 @@ TEST(Status, readsEachMemberFromItsPath) {
 
 TEST(Status, aFlagIsSetByTrueAndWholeNonZeroNumbersOnly) {
   const std::vector<std::pair<Json, bool>> cases = {
-      {"true", false}, {1, true},   {1u, true},  {true, true},
-      {0, false},      {2.0, true}, {1.5, false}};
+      {"true", false},
+      {1, true},
+      {1u, true},
+      {true, true},
+      {0, false},
+      {0.0, false},
+      {-0.0, false},
+      {1.0, true},
+      {2.0, true},
+      {-3.0, true},
+      {1.5, false},
+      {false, false},
+      {std::numeric_limits<double>::infinity(), false}};
   for (const auto& [value, flag] : cases) {
     EXPECT_EQ(statusFrom(readingOf({{"/status/ndi", value}}))["ndi"], flag)
         << value;

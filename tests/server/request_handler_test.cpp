@@ -19,6 +19,17 @@ Json fakeTool(std::string_view name, const Json& arguments) {
   if (name == "broken") throw std::runtime_error("disk full");
   if (name == "int") throw 42;
   if (name == "unwritable") throw std::runtime_error("\xff");
+  if (name == "sized") {
+    // A result whose compact text is `bytes` long, the padding all quotes,
+    // each written as two bytes.
+    Json result = {{"content", {{{"type", "text"}, {"text", ""}}}},
+                   {"isError", arguments["isError"]}};
+    const std::size_t padding =
+        arguments["bytes"].get<std::size_t>() - result.dump().size();
+    result["content"][0]["text"] =
+        std::string(padding / 2, '"') + std::string(padding % 2, 'x');
+    return result;
+  }
   return {{"name", name}, {"arguments", arguments}};
 }
 
@@ -108,6 +119,34 @@ TEST(RequestHandler, answersEveryToolCallWithAResult) {
                                   params + "}")),
               (Json{{"jsonrpc", "2.0"}, {"id", 1}, {"result", expected}}));
   }
+}
+
+// An answer lands in the assistant's context: past kMaxResultBytes a
+// result says only how long it was, and whether the tool failed stays as
+// the tool said.
+TEST(RequestHandler, replacesAToolResultPastTheLimitWithItsLength) {
+  const auto call = [](std::size_t bytes, bool isError) {
+    const Json arguments = {{"bytes", bytes}, {"isError", isError}};
+    return Json::parse(
+        *answer(R"({"id":1,"method":"tools/call","params":{"name":"sized",)"
+                R"("arguments":)" +
+                arguments.dump() + "}}"))["result"];
+  };
+  const auto replaced = [](std::size_t bytes, bool isError) {
+    return Json{{"content",
+                 {{{"type", "text"},
+                   {"text", "The answer is too large to show: " +
+                                std::to_string(bytes) +
+                                " bytes, past the 1048576 this server "
+                                "returns. The recorder publishes values or "
+                                "titles far longer than usual."}}}},
+                {"isError", isError}};
+  };
+  EXPECT_EQ(call(kMaxResultBytes, false).dump().size(), kMaxResultBytes);
+  EXPECT_EQ(call(kMaxResultBytes + 1, false),
+            replaced(kMaxResultBytes + 1, false));
+  EXPECT_EQ(call(kMaxResultBytes + 2, true),
+            replaced(kMaxResultBytes + 2, true));
 }
 
 }  // namespace

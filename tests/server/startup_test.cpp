@@ -14,7 +14,8 @@ namespace {
 TEST(Startup, readsTheWholeValueAsASignedDecimalOrFallsBackTo9231) {
   const std::pair<std::int64_t, std::vector<std::optional<std::string_view>>>
       kCases[] = {
-          {9300, {"9300", "+9300", "09300"}},
+          // Only the view is read, whatever follows it in memory.
+          {9300, {"9300", "+9300", "09300", std::string_view("930099", 4)}},
           {0, {"0", "-0"}},
           {-1, {"-1"}},
           {INT64_MAX, {"9223372036854775807"}},
