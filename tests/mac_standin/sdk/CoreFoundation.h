@@ -120,6 +120,10 @@ CFIndex CFStringGetBytes(CFStringRef string, CFRange range,
                          CFIndex maxBufLen, CFIndex* usedBufLen);
 void CFStringGetCharacters(CFStringRef string, CFRange range,
                            UniChar* buffer);
+CFMutableStringRef CFStringCreateMutable(CFAllocatorRef allocator,
+                                         CFIndex maxLength);
+void CFStringAppendCharacters(CFMutableStringRef string, const UniChar* chars,
+                              CFIndex numChars);
 CFMutableStringRef CFStringCreateMutableCopy(CFAllocatorRef allocator,
                                              CFIndex maxLength,
                                              CFStringRef string);
