@@ -182,7 +182,8 @@ mcpb:
 	@exit 1
 endif
 
-mac-standin: setup
+mac-standin:
+	@scripts/setup.sh mac-standin
 	@JOBS=$(JOBS) tests/mac_standin/run.sh
 
 clean:

