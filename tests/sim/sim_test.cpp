@@ -1,6 +1,7 @@
 // The simulated app, checked where the server's own tests do not reach it:
 // the shape of its namespace, read over HTTP as the server reads it, how
-// its slots shift, as the app's do, and where its layouts put each source.
+// its slots shift, as the app's do, where its layouts put each source, what
+// it makes of odd datagrams and odd requests.
 
 #include <iostream>
 
@@ -10,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/options.hpp"
+#include "sim/osc_decoder.hpp"
 #include "sim/recorder_model.hpp"
 #include "sim/simulator.hpp"
 #include "support/golden.hpp"
@@ -140,6 +142,25 @@ TEST(SimPicture, placesEachSourceAsItsLayoutSays) {
       (Places{{98, 0, 589, 331}, {0, 334, 785, 442}, {196, 779, 393, 221}}));
   EXPECT_EQ(assembledPicture(sources, "row", 10, 1000, 0).size,
             (PictureSize{5780, 1440}));  // fitted only when both are set
+}
+
+TEST(SimOsc, readsNumbersWhereverLibloPlacesThem) {
+  // Each value after the first 4-byte one sits at 4 bytes past an 8-byte
+  // boundary in liblo's copy, short of its lo_arg's alignment.
+  const std::string fps(
+      "/fps\0\0\0\0,id\0\0\0\0\x01"
+      "\x40\x3d\xf8\x51\xeb\x85\x1e\xb8",
+      24);
+  const auto decoded = decodeOscMessage(fps.data(), fps.size());
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(describe(*decoded), "/fps ,id 1 29.97");
+  const std::string mixed(
+      "/x\0\0,ihfs\0\0\0\0\0\0\x02\x00\x00\x00\x00\x00\x00\x00\x03"
+      "\x3f\xc0\x00\x00ok\0\0",
+      32);
+  const auto more = decodeOscMessage(mixed.data(), mixed.size());
+  ASSERT_TRUE(more);
+  EXPECT_EQ(describe(*more), "/x ,ihfs 2 3 1.5 \"ok\"");
 }
 
 }  // namespace
