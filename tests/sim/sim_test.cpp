@@ -12,6 +12,7 @@
 
 #include "sim/options.hpp"
 #include "sim/osc_decoder.hpp"
+#include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
 #include "sim/simulator.hpp"
 #include "support/golden.hpp"
@@ -161,6 +162,35 @@ TEST(SimOsc, readsNumbersWhereverLibloPlacesThem) {
   const auto more = decodeOscMessage(mixed.data(), mixed.size());
   ASSERT_TRUE(more);
   EXPECT_EQ(describe(*more), "/x ,ihfs 2 3 1.5 \"ok\"");
+}
+
+TEST(SimMessages, keepTheStartOfLongTextsAndOfLongArgumentLists) {
+  RecentMessages recent;
+  const std::string kept(RecentMessages::kKeptBytes, '\x01');
+  // Two-byte characters after one of one byte: the cut would split one, so
+  // 255 bytes are kept.
+  std::string accents = "a";
+  for (int i = 0; i < 200; ++i) accents += "\u00e9";
+  OscMessage message{
+      "/" + kept,
+      {OscArgument::text(kept + "more"), OscArgument::text(accents)}};
+  for (int i = 0; i < 10; ++i) {
+    message.arguments.push_back(OscArgument::integer(i));
+  }
+  recent.add(message);
+  recent.add({"/" + kept.substr(1), {OscArgument::text(kept)}});
+  const auto both = recent.newestFirst();
+  ASSERT_EQ(both.size(), 2u);
+  // Exactly kKeptBytes is kept whole.
+  EXPECT_EQ(both[0].message.address, "/" + kept.substr(1));
+  EXPECT_EQ(std::get<std::string>(both[0].message.arguments[0].value), kept);
+  const auto& cut = both[1].message;
+  EXPECT_EQ(cut.address, "/" + kept.substr(1) + "\u2026");
+  ASSERT_EQ(cut.arguments.size(), RecentMessages::kKeptArguments);
+  EXPECT_EQ(std::get<std::string>(cut.arguments[0].value), kept + "\u2026");
+  EXPECT_EQ(std::get<std::string>(cut.arguments[1].value),
+            accents.substr(0, 255) + "\u2026");
+  EXPECT_EQ(std::get<std::int64_t>(cut.arguments.back().value), 5);
 }
 
 }  // namespace
