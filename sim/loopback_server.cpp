@@ -1,7 +1,9 @@
 #include "sim/loopback_server.hpp"
 
 #include <chrono>
+#include <exception>
 #include <stdexcept>
+#include <string_view>
 
 #include <httplib.h>
 
@@ -27,6 +29,11 @@ LoopbackServer::LoopbackServer(std::string what, std::size_t workers)
   // the body waits for the client's delayed acknowledgement of the head,
   // some 40 ms per read on a kept connection.
   server_->set_tcp_nodelay(true);
+  // Without a handler of its own, the library would tell the client the
+  // exception's text in a header.
+  server_->set_exception_handler(
+      [](const httplib::Request&, httplib::Response& response,
+         std::exception_ptr) { response.status = 500; });
 }
 
 LoopbackServer::~LoopbackServer() { stop(); }
@@ -59,6 +66,13 @@ int LoopbackServer::start(int port) {
 void LoopbackServer::stop() {
   server_->stop();
   if (thread_.joinable()) thread_.join();
+}
+
+bool isAddressedHere(const httplib::Request& request) {
+  const std::string host = request.get_header_value("Host");
+  const std::string_view name =
+      std::string_view(host).substr(0, host.rfind(':'));
+  return name == "127.0.0.1" || name == "localhost";
 }
 
 std::string jsonText(const nlohmann::json& document) {

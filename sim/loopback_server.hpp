@@ -51,6 +51,12 @@ class LoopbackServer {
   std::atomic<bool> listenEnded_{false};
 };
 
+// Whether `request` is addressed to this machine by one of its own names,
+// 127.0.0.1 or localhost (with any port). A web page elsewhere may point a
+// name of its own at 127.0.0.1 (DNS rebinding) and read, through the
+// browser, whatever these servers answer, folders and all.
+bool isAddressedHere(const httplib::Request& request);
+
 // `document` as the text of an answer. Texts arrive from OSC as any bytes;
 // bytes that are not UTF-8 are written as U+FFFD rather than failing the
 // whole answer.

@@ -41,6 +41,13 @@ int QueryServer::start(int port) {
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         log_.write("http " + request.method + " " + request.target);
+        // The app's clients (the server, curl as the README shows it) ask
+        // for 127.0.0.1 or localhost; a page elsewhere must not read the
+        // namespace, folder paths included, through a name of its own.
+        if (!isAddressedHere(request)) {
+          response.status = 403;
+          return Outcome::Handled;
+        }
         switch (model_.httpFault()) {
           case HttpFault::none:
             return Outcome::Unhandled;
@@ -85,6 +92,11 @@ bool QueryServer::holdWhileHanging() {
 
 void QueryServer::answer(const httplib::Request& request,
                          httplib::Response& response) {
+  // A target that is no path ("?", "#") names no node.
+  if (!request.path.starts_with('/')) {
+    response.status = 404;
+    return;
+  }
   if (request.has_param(kHostInfo)) {
     response.set_content(hostInfoText_, kJson);
     return;

@@ -36,16 +36,6 @@ std::string_view contentType(std::string_view name) {
   return "text/javascript; charset=utf-8";
 }
 
-// A web page elsewhere may point a name of its own at 127.0.0.1 (DNS
-// rebinding) and read the state, folders and all, through the browser: only
-// a request addressed to this machine by one of its own names is answered.
-bool isAddressedHere(const httplib::Request& request) {
-  const std::string host = request.get_header_value("Host");
-  const std::string_view name =
-      std::string_view(host).substr(0, host.rfind(':'));
-  return name == "127.0.0.1" || name == "localhost";
-}
-
 std::string_view reasonOf(int status) {
   switch (status) {
     case 403:
@@ -113,6 +103,11 @@ void ViewServer::answer(const httplib::Request& request,
     response.set_content(jsonText(viewState(model_.snapshot(), catalog_,
                                             messages_.newestFirst())),
                          "application/json");
+    return;
+  }
+  // A target that is no path ("?", "#") names no file.
+  if (!request.path.starts_with('/')) {
+    response.status = 404;
     return;
   }
   const auto name = request.path == kPagePath

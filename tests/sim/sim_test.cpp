@@ -3,10 +3,15 @@
 // its slots shift, as the app's do, where its layouts put each source, what
 // it makes of odd datagrams and odd requests.
 
+#include <cstring>
 #include <iostream>
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -143,6 +148,67 @@ TEST(SimPicture, placesEachSourceAsItsLayoutSays) {
       (Places{{98, 0, 589, 331}, {0, 334, 785, 442}, {196, 779, 393, 221}}));
   EXPECT_EQ(assembledPicture(sources, "row", 10, 1000, 0).size,
             (PictureSize{5780, 1440}));  // fitted only when both are set
+}
+
+// The status line of the answer to `request`, sent as it is on a fresh
+// connection to 127.0.0.1:`port`.
+std::string statusLine(int port, const std::string& request) {
+  const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (::connect(socket, reinterpret_cast<const sockaddr*>(&address),
+                sizeof address) == 0 &&
+      ::send(socket, request.data(), request.size(), 0) ==
+          static_cast<ssize_t>(request.size())) {
+    char chunk[512];
+    for (ssize_t got; answer.find("\r\n") == std::string::npos &&
+                      (got = ::recv(socket, chunk, sizeof chunk, 0)) > 0;) {
+      answer.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(socket);
+  return answer.substr(0, answer.find("\r\n"));
+}
+
+TEST(SimHttp, answersOnlyPathsAddressedToThisMachine) {
+  const auto sim = started({"--view", "0"});
+  const auto query = std::to_string(sim->queryPort());
+  struct Row {
+    int port;
+    std::string target;
+    std::string host;  // empty: none sent
+    std::string status;
+  };
+  const std::vector<Row> rows{
+      // What the server (127.0.0.1 with the port, from libcurl) and a
+      // person (localhost) send.
+      {sim->queryPort(), "/?HOST_INFO", "127.0.0.1:" + query, "200 OK"},
+      {sim->queryPort(), "/status/state", "localhost:" + query, "200 OK"},
+      {sim->queryPort(), "/?HOST_INFO", "127.0.0.1", "200 OK"},
+      // A name of another site's, pointed at this machine, or none at all.
+      {sim->queryPort(), "/?HOST_INFO", "rebound.example:" + query,
+       "403 Forbidden"},
+      {sim->queryPort(), "/", "127.0.0.1.example", "403 Forbidden"},
+      {sim->queryPort(), "/?HOST_INFO", "", "403 Forbidden"},
+      // Targets that are no path name nothing, on either port.
+      {sim->queryPort(), "?", "127.0.0.1", "404 Not Found"},
+      {sim->queryPort(), "?HOST_INFO", "127.0.0.1", "404 Not Found"},
+      {sim->queryPort(), "#", "127.0.0.1", "404 Not Found"},
+      {sim->viewPort(), "?", "127.0.0.1", "404 Not Found"},
+      {sim->viewPort(), "#", "127.0.0.1", "404 Not Found"},
+      {sim->viewPort(), "/state", "localhost", "200 OK"},
+  };
+  for (const auto& row : rows) {
+    const std::string host =
+        row.host.empty() ? "" : "Host: " + row.host + "\r\n";
+    EXPECT_EQ(statusLine(row.port, "GET " + row.target + " HTTP/1.1\r\n" +
+                                       host + "Connection: close\r\n\r\n"),
+              "HTTP/1.1 " + row.status)
+        << row.target << " for " << row.host;
+  }
 }
 
 TEST(SimOsc, readsNumbersWhereverLibloPlacesThem) {
