@@ -15,9 +15,9 @@ constexpr const char* kJson = "application/json";
 constexpr const char* kHostInfo = "HOST_INFO";
 constexpr const char* kGarbage = "<html>this is not JSON";
 
-// Each open connection holds a worker; hung requests hold theirs for up to
-// kLongestHold. Enough workers that a few of those leave room for the rest.
-constexpr std::size_t kWorkers = 32;
+// Each open connection holds a thread; hung requests hold theirs for up to
+// kLongestHold. Enough that many of those leave room for the rest.
+constexpr std::size_t kConnections = 128;
 constexpr auto kLongestHold = std::chrono::seconds(60);
 // How often a held request looks whether the hang fault was lifted.
 constexpr auto kHangCheck = std::chrono::milliseconds(10);
@@ -30,7 +30,7 @@ QueryServer::QueryServer(RecorderModel& model, ActivityLog& log,
       log_(log),
       name_(std::move(name)),
       oscPort_(oscPort),
-      listener_("OSCQuery", kWorkers),
+      listener_("OSCQuery", kConnections),
       hostInfoText_(jsonText(hostInfo(name_, oscPort_))) {}
 
 QueryServer::~QueryServer() { stop(); }

@@ -16,10 +16,10 @@ constexpr std::string_view kStatePath = "/state";
 constexpr std::string_view kPagePath = "/";
 constexpr std::string_view kPageFile = "index.html";
 
-// A page or two polling a few times a second each keep a connection open;
-// these are enough for several at once. A connection left idle gives its
-// worker back within a second, and stop() waits for that.
-constexpr std::size_t kWorkers = 8;
+// A page or two polling a few times a second each keep a connection open,
+// with room for many more clients that are slow to ask. A connection left
+// idle for a second is closed.
+constexpr std::size_t kConnections = 128;
 constexpr time_t kIdleSeconds = 1;
 
 // The page, its style and script come from this server alone, so the
@@ -58,7 +58,7 @@ ViewServer::ViewServer(RecorderModel& model, const RecentMessages& messages,
     : model_(model),
       messages_(messages),
       catalog_(std::move(catalog)),
-      listener_("view", kWorkers) {}
+      listener_("view", kConnections) {}
 
 int ViewServer::start(int port) {
   using Outcome = httplib::Server::HandlerResponse;
