@@ -5,6 +5,7 @@ import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { createSocket } from "node:dgram";
 import { once } from "node:events";
+import { get } from "node:http";
 import { connect, createServer } from "node:net";
 import { test } from "node:test";
 
@@ -75,6 +76,66 @@ test("idle connections keep the page's poll waiting for none of them", async () 
     assert.deepEqual(await getWhile(viewPort(sim), "/state", idle), { status: 200, stillOpen: idle.length });
   } finally {
     idle.forEach((client) => client.socket.destroy());
+    await sim.stop();
+  }
+});
+
+test("a request not sent whole in time is answered 400 and ends its connection", async () => {
+  const sim = await startSimulator();
+  const socket = connect(sim.queryPort, "127.0.0.1").on("error", () => {});
+  let received = "";
+  socket.on("data", (chunk) => (received += chunk));
+  try {
+    socket.write("GET /?HOST_INFO HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: a");
+    await once(socket, "data");
+    // What follows would be a whole request, were the connection still read.
+    socket.write("\r\n\r\nGET /?HOST_INFO HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    await once(socket, "close");
+    assert.deepEqual(received.match(/^HTTP\/1\.1 \d+/gm), ["HTTP/1.1 400"]);
+  } finally {
+    socket.destroy();
+    await sim.stop();
+  }
+});
+
+test("one connection after another, each is answered", { timeout: 60_000 }, async () => {
+  const sim = await startSimulator(["--view", "0"]);
+  try {
+    // More than the threads it keeps: those that ended must serve again.
+    for (let i = 0; i < 150; i++) {
+      const answer = await new Promise((resolve, reject) => get(`${sim.viewUrl}state`,
+        { agent: false, headers: { connection: "close" } }, resolve).on("error", reject));
+      answer.resume();
+      assert.equal(answer.statusCode, 200);
+    }
+  } finally {
+    await sim.stop();
+  }
+});
+
+test("long texts in 64 datagrams leave the page's state small, and whole", async () => {
+  const sim = await startSimulator(["--view", "0"]);
+  const osc = createSocket("udp4");
+  try {
+    const { OSC_PORT } = await (await fetch(`http://127.0.0.1:${sim.queryPort}/?HOST_INFO`)).json();
+    // "/x" and eight strings of 8,000 control bytes, each written as six in
+    // JSON: what is kept still makes an answer longer than a socket takes
+    // at once.
+    const text = Buffer.concat([Buffer.alloc(8000, 1), Buffer.alloc(4)]);
+    const datagram = Buffer.concat([Buffer.from("/x\0\0,ssssssss\0\0\0"), ...Array(8).fill(text)]);
+    let state;
+    for (let number = 1; number <= 64; number++) {
+      osc.send(datagram, OSC_PORT, "127.0.0.1");
+      do {
+        const answer = await fetch(`${sim.viewUrl}state`);
+        state = { size: Number(answer.headers.get("content-length")), ...(await answer.json()) };
+      } while (state.messages[0]?.number !== number);
+    }
+    assert.equal(state.messages.length, 64);
+    for (const message of state.messages) assert.deepEqual(message.arguments, Array(8).fill("\x01".repeat(256) + "\u2026"));
+    assert.ok(state.size < 64 * 8 * 2000, `${state.size} bytes`);
+  } finally {
+    osc.close();
     await sim.stop();
   }
 });

@@ -245,8 +245,12 @@ TEST(SimMessages, keepTheStartOfLongTextsAndOfLongArgumentLists) {
   }
   recent.add(message);
   recent.add({"/" + kept.substr(1), {OscArgument::text(kept)}});
-  const auto both = recent.newestFirst();
-  ASSERT_EQ(both.size(), 2u);
+  // Bytes that only ever continue a character: nothing of them is whole.
+  recent.add({"/", {OscArgument::text(std::string(300, '\x80'))}});
+  const auto all = recent.newestFirst();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(std::get<std::string>(all[0].message.arguments[0].value), "\u2026");
+  const std::vector both(all.begin() + 1, all.end());
   // Exactly kKeptBytes is kept whole.
   EXPECT_EQ(both[0].message.address, "/" + kept.substr(1));
   EXPECT_EQ(std::get<std::string>(both[0].message.arguments[0].value), kept);
