@@ -4,6 +4,7 @@
 // OSCQuery server and the window share.
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -23,11 +24,19 @@ namespace zindle::sim {
 // Both serve clients that keep one connection for many reads (the server
 // for every read of a call, the page for its polling), so a connection
 // serves any number of requests and every answer leaves at once.
+//
+// Each connection is served on a thread of its own, up to `connections` at
+// once, so that a client who is slow to ask keeps no other waiting; each
+// request has kRequestTime to arrive whole, a connection is closed after
+// the library's keep-alive time without one, and stop() ends every
+// connection within a second, whatever its client does.
 class LoopbackServer {
  public:
+  static constexpr auto kRequestTime = std::chrono::seconds(2);
+
   // `what` names the port in errors, as in "cannot bind the `what` port";
-  // `workers` is how many connections are served at once, each holding one.
-  LoopbackServer(std::string what, std::size_t workers);
+  // `connections` is how many are served at once; more wait their turn.
+  LoopbackServer(std::string what, std::size_t connections);
   ~LoopbackServer();
 
   LoopbackServer(const LoopbackServer&) = delete;
@@ -37,7 +46,9 @@ class LoopbackServer {
   httplib::Server& http() { return *server_; }
 
   // Binds 127.0.0.1:`port` (0: any free port) and starts serving. Returns
-  // the port bound. Throws std::runtime_error when the port cannot be had.
+  // the port bound. Throws std::runtime_error when the port cannot be had,
+  // also when another program listens on it at every address: the server
+  // would find this one there in its place.
   int start(int port);
 
   // Stops serving and waits for the thread to end. Safe to call more than
@@ -50,6 +61,12 @@ class LoopbackServer {
   std::thread thread_;
   std::atomic<bool> listenEnded_{false};
 };
+
+// Whether `request` is addressed to this machine by one of its own names,
+// 127.0.0.1 or localhost (with any port). A web page elsewhere may point a
+// name of its own at 127.0.0.1 (DNS rebinding) and read, through the
+// browser, whatever these servers answer, folders and all.
+bool isAddressedHere(const httplib::Request& request);
 
 // `document` as the text of an answer. Texts arrive from OSC as any bytes;
 // bytes that are not UTF-8 are written as U+FFFD rather than failing the

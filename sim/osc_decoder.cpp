@@ -18,30 +18,37 @@ using MessageHandle =
     std::unique_ptr<std::remove_pointer_t<lo_message>, MessageFree>;
 
 // liblo's values sit in the message at 4-byte boundaries, short of the
-// alignment of its lo_arg union, so they are copied out byte by byte rather
-// than read through the union. Tags without data (T, F, N, I) may come with
-// no value pointer at all, so the pointer is only followed for those that
-// carry one.
+// alignment of its lo_arg union, so the pointers it hands out are never
+// followed as lo_arg: not even a memcpy from one, as the compiler may take
+// the type's alignment for granted there. Each is turned into an address of
+// plain bytes through an integer, which carries no such promise, and the
+// value is copied out of those. Tags without data (T, F, N, I) may come
+// with no value pointer at all, so the pointer is only followed for those
+// that carry one.
+const char* bytesOf(const lo_arg* value) {
+  return reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(value));
+}
+
 template <typename Number>
-Number copied(const lo_arg* value) {
+Number copied(const char* bytes) {
   Number number;
-  std::memcpy(&number, value, sizeof number);
+  std::memcpy(&number, bytes, sizeof number);
   return number;
 }
 
-OscArgument argumentOf(char tag, const lo_arg* value) {
+OscArgument argumentOf(char tag, const char* bytes) {
   switch (tag) {
     case LO_INT32:
-      return {tag, std::int64_t{copied<std::int32_t>(value)}};
+      return {tag, std::int64_t{copied<std::int32_t>(bytes)}};
     case LO_INT64:
-      return {tag, copied<std::int64_t>(value)};
+      return {tag, copied<std::int64_t>(bytes)};
     case LO_FLOAT:
-      return {tag, double{copied<float>(value)}};
+      return {tag, double{copied<float>(bytes)}};
     case LO_DOUBLE:
-      return {tag, copied<double>(value)};
+      return {tag, copied<double>(bytes)};
     case LO_STRING:
     case LO_SYMBOL:
-      return {tag, std::string(reinterpret_cast<const char*>(value))};
+      return {tag, std::string(bytes)};
     default:
       return {tag, std::monostate{}};
   }
@@ -66,7 +73,7 @@ std::optional<OscMessage> decodeOscMessage(const void* data, std::size_t size) {
   lo_arg** values = lo_message_get_argv(message.get());
   const int count = lo_message_get_argc(message.get());
   for (int i = 0; i < count; ++i) {
-    decoded.arguments.push_back(argumentOf(tags[i], values[i]));
+    decoded.arguments.push_back(argumentOf(tags[i], bytesOf(values[i])));
   }
   return decoded;
 }

@@ -15,9 +15,9 @@ constexpr const char* kJson = "application/json";
 constexpr const char* kHostInfo = "HOST_INFO";
 constexpr const char* kGarbage = "<html>this is not JSON";
 
-// Each open connection holds a worker; hung requests hold theirs for up to
-// kLongestHold. Enough workers that a few of those leave room for the rest.
-constexpr std::size_t kWorkers = 32;
+// Each open connection holds a thread; hung requests hold theirs for up to
+// kLongestHold. Enough that many of those leave room for the rest.
+constexpr std::size_t kConnections = 128;
 constexpr auto kLongestHold = std::chrono::seconds(60);
 // How often a held request looks whether the hang fault was lifted.
 constexpr auto kHangCheck = std::chrono::milliseconds(10);
@@ -30,7 +30,7 @@ QueryServer::QueryServer(RecorderModel& model, ActivityLog& log,
       log_(log),
       name_(std::move(name)),
       oscPort_(oscPort),
-      listener_("OSCQuery", kWorkers),
+      listener_("OSCQuery", kConnections),
       saved_(std::move(saved)),
       hostInfoText_(
           saved_.hostInfoText.value_or(jsonText(hostInfo(name_, oscPort_)))) {}
@@ -43,6 +43,13 @@ int QueryServer::start(int port) {
   server.set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         log_.write("http " + request.method + " " + request.target);
+        // The app's clients (the server, curl as the README shows it) ask
+        // for 127.0.0.1 or localhost; a page elsewhere must not read the
+        // namespace, folder paths included, through a name of its own.
+        if (!isAddressedHere(request)) {
+          response.status = 403;
+          return Outcome::Handled;
+        }
         switch (model_.httpFault()) {
           case HttpFault::none:
             return Outcome::Unhandled;
@@ -87,6 +94,11 @@ bool QueryServer::holdWhileHanging() {
 
 void QueryServer::answer(const httplib::Request& request,
                          httplib::Response& response) {
+  // A target that is no path ("?", "#") names no node.
+  if (!request.path.starts_with('/')) {
+    response.status = 404;
+    return;
+  }
   if (request.has_param(kHostInfo)) {
     response.set_content(hostInfoText_, kJson);
     return;

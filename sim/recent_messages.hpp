@@ -26,7 +26,15 @@ class RecentMessages {
   // twenty, so this holds the last few calls.
   static constexpr std::size_t kKept = 64;
 
-  // Keeps `message`, received now, dropping the oldest beyond kKept.
+  // What is kept of each: a datagram may carry up to 64 KB of text, which
+  // the window would poll many times a second. The address and each text
+  // are kept to their first kKeptBytes (whole characters) followed by "…",
+  // and only the first kKeptArguments arguments.
+  static constexpr std::size_t kKeptBytes = 256;
+  static constexpr std::size_t kKeptArguments = 8;
+
+  // Keeps `message`, received now, cut as above, dropping the oldest beyond
+  // kKept.
   void add(OscMessage message);
 
   // The messages kept, newest first.

@@ -11,14 +11,16 @@ HTTP and takes the app's OSC messages over UDP, both on 127.0.0.1 only, and
 behaves as the app does: it checks settings, keeps the chosen sources, and
 runs a recording through idle, recording and finishing, with frame counts
 and movie paths that follow the settings. It records nothing: no movie file
-is ever written, and its sources are made up.
+is ever written, and its sources are made up. Its HTTP ports answer only
+requests addressed to 127.0.0.1 or localhost (others get 403), each sent
+whole within 2 seconds.
 
 When its ports are bound it prints one line and flushes it:
   zindle_recorder_sim ready: query port <N>, osc port <M>
 and, with --view, ", view http://127.0.0.1:<V>/" at the end of that line.
 It ends with status 0 on SIGINT or SIGTERM, with status 2 on a bad command
-line, and with status 1 when a port is taken or a file it is given cannot
-be read.
+line, and with status 1 when a port is taken (by any program, at any
+address) or a file it is given cannot be read.
 
 Options:
   --port N             OSCQuery (HTTP) port; 0 takes any free port.
@@ -28,7 +30,8 @@ Options:
   --view N             Also serve the app's window as a web page, on
                        http://127.0.0.1:N/ (0: any free port): its state
                        and clock, the assembled picture, the settings, the
-                       movies and the last OSC messages, kept up to date.
+                       movies and the last OSC messages (the first 256
+                       bytes of each text), kept up to date.
   --name TEXT          The name announced in /?HOST_INFO (default
                        ZindleRecorder; the server looks for that one).
   --app-version TEXT   The version at /status/version (default 0.9).

@@ -16,10 +16,10 @@ constexpr std::string_view kStatePath = "/state";
 constexpr std::string_view kPagePath = "/";
 constexpr std::string_view kPageFile = "index.html";
 
-// A page or two polling a few times a second each keep a connection open;
-// these are enough for several at once. A connection left idle gives its
-// worker back within a second, and stop() waits for that.
-constexpr std::size_t kWorkers = 8;
+// A page or two polling a few times a second each keep a connection open,
+// with room for many more clients that are slow to ask. A connection left
+// idle for a second is closed.
+constexpr std::size_t kConnections = 128;
 constexpr time_t kIdleSeconds = 1;
 
 // The page, its style and script come from this server alone, so the
@@ -34,16 +34,6 @@ std::string_view contentType(std::string_view name) {
   if (name.ends_with(".html")) return "text/html; charset=utf-8";
   if (name.ends_with(".css")) return "text/css; charset=utf-8";
   return "text/javascript; charset=utf-8";
-}
-
-// A web page elsewhere may point a name of its own at 127.0.0.1 (DNS
-// rebinding) and read the state, folders and all, through the browser: only
-// a request addressed to this machine by one of its own names is answered.
-bool isAddressedHere(const httplib::Request& request) {
-  const std::string host = request.get_header_value("Host");
-  const std::string_view name =
-      std::string_view(host).substr(0, host.rfind(':'));
-  return name == "127.0.0.1" || name == "localhost";
 }
 
 std::string_view reasonOf(int status) {
@@ -68,7 +58,7 @@ ViewServer::ViewServer(RecorderModel& model, const RecentMessages& messages,
     : model_(model),
       messages_(messages),
       catalog_(std::move(catalog)),
-      listener_("view", kWorkers) {}
+      listener_("view", kConnections) {}
 
 int ViewServer::start(int port) {
   using Outcome = httplib::Server::HandlerResponse;
@@ -113,6 +103,11 @@ void ViewServer::answer(const httplib::Request& request,
     response.set_content(jsonText(viewState(model_.snapshot(), catalog_,
                                             messages_.newestFirst())),
                          "application/json");
+    return;
+  }
+  // A target that is no path ("?", "#") names no file.
+  if (!request.path.starts_with('/')) {
+    response.status = 404;
     return;
   }
   const auto name = request.path == kPagePath

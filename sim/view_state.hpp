@@ -15,7 +15,9 @@
 //                           kind, width, height, fps, sound}
 //   messages                the last OSC messages, newest first: {number,
 //                           time (ms since 1970), address, types (the type
-//                           tags), arguments (null for a tag with no value)}
+//                           tags), arguments (null for a tag with no value)},
+//                           long texts and many arguments cut as
+//                           sim/recent_messages.hpp says
 
 #include <vector>
 

@@ -1,17 +1,25 @@
 // The simulated app, checked where the server's own tests do not reach it:
 // the shape of its namespace, read over HTTP as the server reads it, how
-// its slots shift, as the app's do, and where its layouts put each source.
+// its slots shift, as the app's do, where its layouts put each source, what
+// it makes of odd datagrams and odd requests.
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include "sim/options.hpp"
+#include "sim/osc_decoder.hpp"
+#include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
 #include "sim/saved_app.hpp"
 #include "sim/simulator.hpp"
@@ -174,6 +182,120 @@ TEST(SimSavedApp, answersEvenANamespaceThatIsNoJson) {
   EXPECT_EQ(get(*sim, "/status"), nullptr);
   std::remove(path.c_str());
   EXPECT_THROW(started({"--namespace", path}), std::runtime_error);
+}
+
+// The status line of the answer to `request`, sent as it is on a fresh
+// connection to 127.0.0.1:`port`.
+std::string statusLine(int port, const std::string& request) {
+  const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string answer;
+  if (::connect(socket, reinterpret_cast<const sockaddr*>(&address),
+                sizeof address) == 0 &&
+      ::send(socket, request.data(), request.size(), 0) ==
+          static_cast<ssize_t>(request.size())) {
+    char chunk[512];
+    // Read to the end, which the request asks for: closing while the
+    // simulator still writes would end this process with SIGPIPE.
+    for (ssize_t got; (got = ::recv(socket, chunk, sizeof chunk, 0)) > 0;) {
+      answer.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(socket);
+  return answer.substr(0, answer.find("\r\n"));
+}
+
+TEST(SimHttp, answersOnlyPathsAddressedToThisMachine) {
+  const auto sim = started({"--view", "0"});
+  const auto query = std::to_string(sim->queryPort());
+  struct Row {
+    int port;
+    std::string target;
+    std::string host;  // empty: none sent
+    std::string status;
+  };
+  const std::vector<Row> rows{
+      // What the server (127.0.0.1 with the port, from libcurl) and a
+      // person (localhost) send.
+      {sim->queryPort(), "/?HOST_INFO", "127.0.0.1:" + query, "200 OK"},
+      {sim->queryPort(), "/status/state", "localhost:" + query, "200 OK"},
+      {sim->queryPort(), "/?HOST_INFO", "127.0.0.1", "200 OK"},
+      // A name of another site's, pointed at this machine, or none at all.
+      {sim->queryPort(), "/?HOST_INFO", "rebound.example:" + query,
+       "403 Forbidden"},
+      {sim->queryPort(), "/", "127.0.0.1.example", "403 Forbidden"},
+      {sim->queryPort(), "/?HOST_INFO", "", "403 Forbidden"},
+      // Targets that are no path name nothing, on either port.
+      {sim->queryPort(), "?", "127.0.0.1", "404 Not Found"},
+      {sim->queryPort(), "?HOST_INFO", "127.0.0.1", "404 Not Found"},
+      {sim->queryPort(), "#", "127.0.0.1", "404 Not Found"},
+      {sim->viewPort(), "?", "127.0.0.1", "404 Not Found"},
+      {sim->viewPort(), "#", "127.0.0.1", "404 Not Found"},
+      {sim->viewPort(), "/state", "localhost", "200 OK"},
+  };
+  for (const auto& row : rows) {
+    const std::string host =
+        row.host.empty() ? "" : "Host: " + row.host + "\r\n";
+    EXPECT_EQ(statusLine(row.port, "GET " + row.target + " HTTP/1.1\r\n" +
+                                       host + "Connection: close\r\n\r\n"),
+              "HTTP/1.1 " + row.status)
+        << row.target << " for " << row.host;
+  }
+}
+
+TEST(SimOsc, readsNumbersWhereverLibloPlacesThem) {
+  // Each value after the first 4-byte one sits at 4 bytes past an 8-byte
+  // boundary in liblo's copy, short of its lo_arg's alignment.
+  const std::string fps(
+      "/fps\0\0\0\0,id\0\0\0\0\x01"
+      "\x40\x3d\xf8\x51\xeb\x85\x1e\xb8",
+      24);
+  const auto decoded = decodeOscMessage(fps.data(), fps.size());
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(describe(*decoded), "/fps ,id 1 29.97");
+  const std::string mixed(
+      "/x\0\0,ihfs\0\0\0\0\0\0\x02\x00\x00\x00\x00\x00\x00\x00\x03"
+      "\x3f\xc0\x00\x00ok\0\0",
+      32);
+  const auto more = decodeOscMessage(mixed.data(), mixed.size());
+  ASSERT_TRUE(more);
+  EXPECT_EQ(describe(*more), "/x ,ihfs 2 3 1.5 \"ok\"");
+}
+
+TEST(SimMessages, keepTheStartOfLongTextsAndOfLongArgumentLists) {
+  RecentMessages recent;
+  const std::string kept(RecentMessages::kKeptBytes, '\x01');
+  // Two-byte characters after one of one byte: the cut would split one, so
+  // 255 bytes are kept.
+  std::string accents = "a";
+  for (int i = 0; i < 200; ++i) accents += "\u00e9";
+  OscMessage message{
+      "/" + kept,
+      {OscArgument::text(kept + "more"), OscArgument::text(accents)}};
+  for (int i = 0; i < 10; ++i) {
+    message.arguments.push_back(OscArgument::integer(i));
+  }
+  recent.add(message);
+  recent.add({"/" + kept.substr(1), {OscArgument::text(kept)}});
+  // Bytes that only ever continue a character: nothing of them is whole.
+  recent.add({"/", {OscArgument::text(std::string(300, '\x80'))}});
+  const auto all = recent.newestFirst();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(std::get<std::string>(all[0].message.arguments[0].value), "\u2026");
+  const std::vector both(all.begin() + 1, all.end());
+  // Exactly kKeptBytes is kept whole.
+  EXPECT_EQ(both[0].message.address, "/" + kept.substr(1));
+  EXPECT_EQ(std::get<std::string>(both[0].message.arguments[0].value), kept);
+  const auto& cut = both[1].message;
+  EXPECT_EQ(cut.address, "/" + kept.substr(1) + "\u2026");
+  ASSERT_EQ(cut.arguments.size(), RecentMessages::kKeptArguments);
+  EXPECT_EQ(std::get<std::string>(cut.arguments[0].value), kept + "\u2026");
+  EXPECT_EQ(std::get<std::string>(cut.arguments[1].value),
+            accents.substr(0, 255) + "\u2026");
+  EXPECT_EQ(std::get<std::int64_t>(cut.arguments.back().value), 5);
 }
 
 }  // namespace
