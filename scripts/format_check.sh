@@ -19,9 +19,9 @@ if [ -z "$tool" ]; then
 fi
 version=$("$tool" --version | sed -n 's/.*version \([0-9]*\)\..*/\1/p')
 if [ "$version" = "$pinned" ]; then
-  git ls-files '*.cpp' '*.hpp' | xargs "$tool" --dry-run --Werror
+  git ls-files '*.cpp' '*.hpp' '*.h' | xargs "$tool" --dry-run --Werror
 else
-  changed=$(git ls-files '*.cpp' '*.hpp' | xargs "$tool" --dry-run 2>&1 |
+  changed=$(git ls-files '*.cpp' '*.hpp' '*.h' | xargs "$tool" --dry-run 2>&1 |
     grep -c 'warning:' || true)
   echo "format check: clang-format $version, not $pinned; it would change" \
     "$changed places (not an error)"

@@ -108,8 +108,8 @@ CFTypeID CFStringGetTypeID(void);
 CFIndex CFStringGetLength(CFStringRef string);
 CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length,
                                           CFStringEncoding encoding);
-Boolean CFStringGetCString(CFStringRef string, char* buffer,
-                           CFIndex bufferSize, CFStringEncoding encoding);
+Boolean CFStringGetCString(CFStringRef string, char* buffer, CFIndex bufferSize,
+                           CFStringEncoding encoding);
 CFStringRef CFStringCreateWithBytes(CFAllocatorRef allocator,
                                     const UInt8* bytes, CFIndex numBytes,
                                     CFStringEncoding encoding,
@@ -118,8 +118,7 @@ CFIndex CFStringGetBytes(CFStringRef string, CFRange range,
                          CFStringEncoding encoding, UInt8 lossByte,
                          Boolean isExternalRepresentation, UInt8* buffer,
                          CFIndex maxBufLen, CFIndex* usedBufLen);
-void CFStringGetCharacters(CFStringRef string, CFRange range,
-                           UniChar* buffer);
+void CFStringGetCharacters(CFStringRef string, CFRange range, UniChar* buffer);
 CFMutableStringRef CFStringCreateMutable(CFAllocatorRef allocator,
                                          CFIndex maxLength);
 void CFStringAppendCharacters(CFMutableStringRef string, const UniChar* chars,
@@ -136,11 +135,9 @@ CFComparisonResult CFStringCompare(CFStringRef first, CFStringRef second,
                                    CFStringCompareFlags options);
 Boolean CFStringFindWithOptions(CFStringRef string, CFStringRef toFind,
                                 CFRange rangeToSearch,
-                                CFStringCompareFlags options,
-                                CFRange* result);
+                                CFStringCompareFlags options, CFRange* result);
 
-CFCharacterSetRef CFCharacterSetGetPredefined(
-    CFCharacterSetPredefinedSet set);
+CFCharacterSetRef CFCharacterSetGetPredefined(CFCharacterSetPredefinedSet set);
 Boolean CFCharacterSetIsLongCharacterMember(CFCharacterSetRef set,
                                             UTF32Char character);
 
