@@ -37,8 +37,9 @@ Options:
   --app-version TEXT   The version at /status/version (default 0.9).
   --source SOURCE      A source that can be chosen, as
                        "Title:kind:WIDTHxHEIGHT@FPS[:sound]", kind syphon or
-                       ndi; ":sound" (NDI only) makes it send sound. The
-                       title may hold colons. Repeat for more sources.
+                       ndi, sides 1 to 16384, FPS above 0 and at most 1000;
+                       ":sound" (NDI only) makes it send sound. The title
+                       may hold colons. Repeat for more sources.
                        Default: "Main Camera:syphon:1920x1080@30",
                        "Screen:syphon:2560x1440@60",
                        "STUDIO (Stage):ndi:1280x720@25:sound".

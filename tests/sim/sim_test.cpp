@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <limits>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -23,6 +24,8 @@
 #include "sim/recorder_model.hpp"
 #include "sim/saved_app.hpp"
 #include "sim/simulator.hpp"
+#include "sim/take.hpp"
+#include "sim/text.hpp"
 #include "support/golden.hpp"
 
 namespace zindle::sim {
@@ -182,6 +185,40 @@ TEST(SimSavedApp, answersEvenANamespaceThatIsNoJson) {
   EXPECT_EQ(get(*sim, "/status"), nullptr);
   std::remove(path.c_str());
   EXPECT_THROW(started({"--namespace", path}), std::runtime_error);
+}
+
+// What it is given that it cannot use is refused at start, with a sentence
+// naming it.
+TEST(SimStart, refusesFilesAndSourcesItCannotUse) {
+  const std::vector<std::pair<Texts, std::string>> rows{
+      {{"--source", "Fast:syphon:64x64@1000.001"},
+       "source \"Fast:syphon:64x64@1000.001\" needs a picture such as "
+       "1920x1080@30 (sides 1 to 16384, a frame rate above 0 and at most "
+       "1000)"},
+      {{"--source", "Fast:ndi:64x64@1000"}, ""},
+  };
+  for (const auto& [arguments, refusal] : rows) {
+    std::string refused;
+    try {
+      started(arguments);
+    } catch (const std::exception& failed) {
+      refused = failed.what();
+    }
+    EXPECT_EQ(refused, refusal) << joined(arguments, " ");
+  }
+}
+
+TEST(SimTake, countsWholeFramesUpToTheLargestNumber) {
+  constexpr auto kLargest = std::numeric_limits<std::int64_t>::max();
+  const std::vector<std::tuple<double, double, std::int64_t>> rows{
+      {0.7, 30, 21},  // 20.999999999999996 by the product alone
+      {0.5, 1000, 500},       {0, 25, 0},
+      {0.5, 1e300, kLargest}, {1e300, 1000, kLargest},
+  };
+  for (const auto& [seconds, rate, frames] : rows) {
+    EXPECT_EQ(framesWritten(seconds, rate), frames)
+        << seconds << " s at " << rate;
+  }
 }
 
 // The status line of the answer to `request`, sent as it is on a fresh
