@@ -4,6 +4,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "sim/given_file.hpp"
+
 namespace zindle::sim {
 namespace {
 
@@ -13,11 +15,9 @@ constexpr const char* kSourcesKey = "sources";
 }  // namespace
 
 std::optional<StoredState> loadState(const std::string& path) {
-  std::error_code ignored;  // a file that cannot be examined fails below
-  if (!std::filesystem::exists(path, ignored)) return std::nullopt;
-  std::ifstream in(path);
-  if (!in) throw std::runtime_error("cannot read the state file " + path);
-  const auto document = nlohmann::json::parse(in, nullptr, false);
+  const auto text = readGivenFile(path);
+  if (!text) return std::nullopt;
+  const auto document = nlohmann::json::parse(*text, nullptr, false);
   const auto fail = [&path] {
     return std::runtime_error("the state file " + path +
                               " does not hold the simulator's state");

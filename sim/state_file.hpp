@@ -19,7 +19,8 @@ struct StoredState {
 };
 
 // The state kept at `path`, or nothing when no file is there. Throws
-// std::runtime_error when the file cannot be read or is not such a state.
+// std::runtime_error when the file cannot be read as readGivenFile reads
+// it, or is not such a state.
 std::optional<StoredState> loadState(const std::string& path);
 
 // Writes the state to `path`, replacing the whole file at once so that a

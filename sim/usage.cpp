@@ -18,9 +18,12 @@ whole within 2 seconds.
 When its ports are bound it prints one line and flushes it:
   zindle_recorder_sim ready: query port <N>, osc port <M>
 and, with --view, ", view http://127.0.0.1:<V>/" at the end of that line.
-It ends with status 0 on SIGINT or SIGTERM, with status 2 on a bad command
-line, and with status 1 when a port is taken (by any program, at any
-address) or a file it is given cannot be read.
+It ends with status 0 on SIGINT or SIGTERM, at any moment, with status 2 on
+a bad command line, and with status 1 when a port is taken (by any program,
+at any address) or a file it is given cannot be read. The files it is given
+(--state, --namespace, --host-info) are read at start only when they are
+regular files of at most 4 MiB: a FIFO, a device or a larger file is
+refused, unread.
 
 Options:
   --port N             OSCQuery (HTTP) port; 0 takes any free port.

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <limits>
@@ -14,10 +15,12 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
+#include "sim/given_file.hpp"
 #include "sim/options.hpp"
 #include "sim/osc_decoder.hpp"
 #include "sim/recent_messages.hpp"
@@ -188,9 +191,35 @@ TEST(SimSavedApp, answersEvenANamespaceThatIsNoJson) {
 }
 
 // What it is given that it cannot use is refused at start, with a sentence
-// naming it.
+// naming it, and without waiting on it or reading it whole.
 TEST(SimStart, refusesFilesAndSourcesItCannotUse) {
+  namespace fs = std::filesystem;
+  const auto folder = fs::path(::testing::TempDir()) / "zindle_sim_start";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const auto fifo = (folder / "fifo").string();  // no writer ever comes
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Files of zeros, of the largest size taken and of one byte more.
+  const auto atMost = (folder / "at_most").string();
+  const auto past = (folder / "past").string();
+  for (const auto& [path, size] : {std::pair{atMost, kLargestGivenFile},
+                                   std::pair{past, kLargestGivenFile + 1}}) {
+    std::ofstream{path}.close();
+    fs::resize_file(path, size);
+  }
+  const auto cannotRead = [](const std::string& path, const std::string& why) {
+    return "cannot read \"" + path + "\": " + why;
+  };
+  const std::string notRegular = "it is not a regular file";
+  const std::string tooLarge = "it holds more than 4 MiB";
   const std::vector<std::pair<Texts, std::string>> rows{
+      {{"--namespace", fifo}, cannotRead(fifo, notRegular)},
+      {{"--host-info", fifo}, cannotRead(fifo, notRegular)},
+      {{"--state", fifo}, cannotRead(fifo, notRegular)},
+      {{"--namespace", "/dev/zero"}, cannotRead("/dev/zero", notRegular)},
+      {{"--state", folder.string()}, cannotRead(folder.string(), notRegular)},
+      {{"--host-info", past}, cannotRead(past, tooLarge)},
+      {{"--namespace", atMost, "--host-info", atMost}, ""},
       {{"--source", "Fast:syphon:64x64@1000.001"},
        "source \"Fast:syphon:64x64@1000.001\" needs a picture such as "
        "1920x1080@30 (sides 1 to 16384, a frame rate above 0 and at most "
@@ -206,6 +235,7 @@ TEST(SimStart, refusesFilesAndSourcesItCannotUse) {
     }
     EXPECT_EQ(refused, refusal) << joined(arguments, " ");
   }
+  fs::remove_all(folder);
 }
 
 TEST(SimTake, countsWholeFramesUpToTheLargestNumber) {
