@@ -24,7 +24,9 @@ struct StoredState {
 std::optional<StoredState> loadState(const std::string& path);
 
 // Writes the state to `path`, replacing the whole file at once so that a
-// reader never finds half of it. Throws std::runtime_error on failure.
+// reader never finds half of it and two simulators saving to one file never
+// meet; when `path` is a link, to the file it leads to, and the link stays.
+// Throws std::runtime_error on failure.
 void saveState(const std::string& path, const Settings& settings,
                const std::vector<std::string>& sources);
 

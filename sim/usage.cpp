@@ -49,7 +49,9 @@ Options:
   --no-ndi             NDI is not usable: /status/ndi is 0 and NDI sources
                        are neither offered nor listed.
   --state FILE         Keep the settings and the chosen sources in FILE (JSON):
-                       read at start when it exists, written on each change.
+                       read at start when it exists, written on each change,
+                       whole, through a new file beside it (a link is
+                       followed and stays a link). Simulators may share one.
                        Without it they last as long as the process.
   --namespace FILE     Answer "/" and every path within it from the
                        namespace saved in FILE (as a problem report saves

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -249,6 +250,68 @@ TEST(SimTake, countsWholeFramesUpToTheLargestNumber) {
     EXPECT_EQ(framesWritten(seconds, rate), frames)
         << seconds << " s at " << rate;
   }
+}
+
+// Each simulator saves every change whole to the file a --state path leads
+// to: a link stays a link, and two of them on one file never meet.
+TEST(SimState, savesEachChangeWholeWhereThePathLeads) {
+  namespace fs = std::filesystem;
+  const auto folder = fs::path(::testing::TempDir()) / "zindle_sim_state";
+  struct Row {
+    std::string given;                                       // the --state path
+    std::vector<std::pair<std::string, std::string>> links;  // link, target
+    std::string saved;  // the file that holds the settings
+    int simulators;
+  };
+  const std::vector<Row> rows{
+      {"state.json", {}, "state.json", 2},
+      {"link.json", {{"link.json", "real/state.json"}}, "real/state.json", 1},
+      // Through two links, to a file not yet there.
+      {"link.json",
+       {{"link.json", "hop.json"}, {"hop.json", "real/new.json"}},
+       "real/new.json",
+       1},
+  };
+  constexpr int kChanges = 100;
+  for (const auto& row : rows) {
+    fs::remove_all(folder);
+    fs::create_directories(folder / "real");
+    std::ofstream(folder / "real/state.json") << "{}";
+    for (const auto& [link, target] : row.links) {
+      fs::create_symlink(target, folder / link);
+    }
+    std::vector<std::unique_ptr<RecorderModel>> apps;
+    for (int i = 0; i < row.simulators; ++i) {
+      ModelConfig config;
+      config.sources = defaultSources();
+      config.stateFile = (folder / row.given).string();
+      apps.push_back(std::make_unique<RecorderModel>(std::move(config),
+                                                     ModelClock::system()));
+    }
+    std::vector<std::thread> changing;
+    for (auto& app : apps) {
+      changing.emplace_back([&app] {
+        for (int gap = 1; gap <= kChanges; ++gap) {
+          app->handle({"/gap", {OscArgument::integer(gap)}});
+        }
+      });
+    }
+    for (auto& thread : changing) thread.join();
+    for (auto& app : apps) EXPECT_EQ(app->snapshot().error, "") << row.given;
+    for (const auto& [link, target] : row.links) {
+      EXPECT_TRUE(fs::is_symlink(folder / link)) << link;
+    }
+    std::ifstream saved(folder / row.saved);
+    EXPECT_EQ(json::parse(saved, nullptr, false)["settings"]["gap"], kChanges)
+        << row.saved;
+    // Nothing else is left beside them: no temporary file.
+    const auto entries = std::distance(fs::recursive_directory_iterator(folder),
+                                       fs::recursive_directory_iterator());
+    EXPECT_EQ(entries, static_cast<long>(row.links.size()) +
+                           (row.saved == "real/state.json" ? 2 : 3))
+        << row.given;
+  }
+  fs::remove_all(folder);
 }
 
 // The status line of the answer to `request`, sent as it is on a fresh
