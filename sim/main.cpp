@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include "sim/options.hpp"
 #include "sim/simulator.hpp"
@@ -17,10 +18,16 @@ namespace {
 constexpr int kBadCommandLine = 2;
 constexpr int kCannotStart = 1;
 
+// Until the simulator serves there is nothing to stop: an ending signal
+// ends the process there and then, with the status it would have later.
+void endAtOnce(int) { _exit(0); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace zindle::sim;
+  std::signal(SIGINT, endAtOnce);
+  std::signal(SIGTERM, endAtOnce);
   Options options;
   try {
     options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -34,18 +41,20 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // The signals are blocked before any thread starts, so that every thread
-  // inherits the mask and only sigwait below receives them.
-  sigset_t endings;
-  sigemptyset(&endings);
-  sigaddset(&endings, SIGINT);
-  sigaddset(&endings, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &endings, nullptr);
   // A client that goes away mid-answer must not end the process.
   std::signal(SIGPIPE, SIG_IGN);
 
   try {
+    // The files are read here, while a signal still ends the process.
     Simulator simulator(options, std::cerr);
+    // Then the signals are blocked before any thread starts, so that every
+    // thread inherits the mask and only sigwait below receives them; one
+    // that comes during the rest of start-up waits there for it.
+    sigset_t endings;
+    sigemptyset(&endings);
+    sigaddset(&endings, SIGINT);
+    sigaddset(&endings, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &endings, nullptr);
     simulator.start();
     std::cout << "zindle_recorder_sim ready: query port "
               << simulator.queryPort() << ", osc port " << simulator.oscPort();

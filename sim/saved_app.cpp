@@ -1,34 +1,32 @@
 #include "sim/saved_app.hpp"
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+
+#include "sim/given_file.hpp"
 
 namespace zindle::sim {
 namespace {
 
 std::string contentsOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  if (!in || !(text << in.rdbuf())) {
-    throw std::runtime_error("cannot read \"" + path + "\"");
+  auto text = readGivenFile(path);
+  if (!text) {
+    throw std::runtime_error("cannot read \"" + path +
+                             "\": there is no such file");
   }
-  return std::move(text).str();
+  return std::move(*text);
 }
 
 }  // namespace
 
 SavedApp readSavedApp(const std::string& namespaceFile,
-                      const std::string& hostInfoFile, int oscPort) {
+                      const std::string& hostInfoFile) {
   SavedApp saved;
   if (!namespaceFile.empty()) {
     saved.namespaceText = contentsOf(namespaceFile);
     saved.namespaceTree =
         nlohmann::json::parse(*saved.namespaceText, nullptr, false);
   }
-  if (!hostInfoFile.empty()) {
-    saved.hostInfoText = hostInfoFor(contentsOf(hostInfoFile), oscPort);
-  }
+  if (!hostInfoFile.empty()) saved.hostInfoText = contentsOf(hostInfoFile);
   return saved;
 }
 

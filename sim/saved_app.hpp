@@ -20,14 +20,15 @@ struct SavedApp {
   // The same, read as JSON, for the paths within it; discarded when the
   // bytes are no JSON (then "/" alone answers).
   nlohmann::json namespaceTree;
-  // The answer to "/?HOST_INFO"; none: the simulator's own.
+  // The answer to "/?HOST_INFO", as saved until hostInfoFor gives it this
+  // simulator's OSC port; none: the simulator's own.
   std::optional<std::string> hostInfoText;
 };
 
-// Reads the files given ("" for none). Throws std::runtime_error naming a
-// file that cannot be read.
+// Reads the files given ("" for none), as readGivenFile reads them. Throws
+// std::runtime_error naming a file that is not there or cannot be read.
 SavedApp readSavedApp(const std::string& namespaceFile,
-                      const std::string& hostInfoFile, int oscPort);
+                      const std::string& hostInfoFile);
 
 // Saved host information with its OSC_PORT replaced by `oscPort`, where this
 // simulator takes the messages; any other text unchanged.

@@ -18,6 +18,8 @@ Simulator::Simulator(const Options& options, std::ostream& log)
                       options.faults, options.stateFile},
           ModelClock::system())),
       recentMessages_(std::make_unique<RecentMessages>()),
+      savedApp_(std::make_unique<SavedApp>(
+          readSavedApp(options.namespaceFile, options.hostInfoFile))),
       oscInput_(std::make_unique<OscInput>(*model_, *log_, *recentMessages_)) {}
 
 Simulator::~Simulator() { stop(); }
@@ -25,9 +27,12 @@ Simulator::~Simulator() { stop(); }
 void Simulator::start() {
   // The OSC port comes first: the query server announces it.
   oscPort_ = oscInput_->start(options_.oscPort);
-  queryServer_ = std::make_unique<QueryServer>(
-      *model_, *log_, options_.name, oscPort_,
-      readSavedApp(options_.namespaceFile, options_.hostInfoFile, oscPort_));
+  auto saved = *savedApp_;
+  if (saved.hostInfoText) {
+    saved.hostInfoText = hostInfoFor(*saved.hostInfoText, oscPort_);
+  }
+  queryServer_ = std::make_unique<QueryServer>(*model_, *log_, options_.name,
+                                               oscPort_, std::move(saved));
   queryPort_ = queryServer_->start(options_.queryPort);
   if (options_.viewPort) {
     viewServer_ = std::make_unique<ViewServer>(*model_, *recentMessages_,

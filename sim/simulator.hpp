@@ -17,12 +17,14 @@ class QueryServer;
 class RecentMessages;
 class RecorderModel;
 class ViewServer;
+struct SavedApp;
 
 class Simulator {
  public:
-  // Builds the app from `options`, reading its state file if one is given.
-  // `log` receives the --verbose lines and must outlive the simulator.
-  // Throws std::runtime_error when the state file cannot be read.
+  // Builds the app from `options`, reading every file they give (the state
+  // file, a saved app's): nothing is read after this. `log` receives the
+  // --verbose lines and must outlive the simulator. Throws
+  // std::runtime_error when a file cannot be read or used.
   Simulator(const Options& options, std::ostream& log);
   ~Simulator();
 
@@ -30,8 +32,7 @@ class Simulator {
   Simulator& operator=(const Simulator&) = delete;
 
   // Binds the ports (the window's too, when asked for) and starts serving.
-  // Throws std::runtime_error when a port cannot be had or a saved app's
-  // file cannot be read.
+  // Throws std::runtime_error when a port cannot be had.
   void start();
 
   // Stops serving; held requests are released. Safe to call more than once.
@@ -46,6 +47,7 @@ class Simulator {
   std::unique_ptr<ActivityLog> log_;
   std::unique_ptr<RecorderModel> model_;
   std::unique_ptr<RecentMessages> recentMessages_;
+  std::unique_ptr<SavedApp> savedApp_;
   std::unique_ptr<OscInput> oscInput_;
   std::unique_ptr<QueryServer> queryServer_;
   std::unique_ptr<ViewServer> viewServer_;

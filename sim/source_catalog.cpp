@@ -11,6 +11,10 @@ namespace {
 // The largest picture a source may announce; the app's own limit for the
 // assembled picture, so that one source alone always fits.
 constexpr int kLargestSide = 16384;
+// The fastest frame rate a source may announce: past any screen's refresh
+// and any NDI source's rate, and slow enough that a recording of centuries
+// still counts its frames exactly.
+constexpr double kFastestRate = 1000;
 
 // Splits off the last ':'-separated field of `rest`; throws when none is left.
 std::string_view takeLastField(std::string_view& rest, std::string_view given) {
@@ -52,10 +56,11 @@ void readPicture(std::string_view field, std::string_view given,
       readNumber(field.substr(at + 1), source.fps);
   if (!read || source.width < 1 || source.height < 1 ||
       source.width > kLargestSide || source.height > kLargestSide ||
-      !std::isfinite(source.fps) || source.fps <= 0) {
+      !(source.fps > 0 && source.fps <= kFastestRate)) {
     throw std::invalid_argument(
         "source \"" + std::string(given) + "\" needs a picture such as " +
-        "1920x1080@30 (sides 1 to 16384, a frame rate above 0)");
+        "1920x1080@30 (sides 1 to 16384, a frame rate above 0 and at most " +
+        "1000)");
   }
 }
 

@@ -1,23 +1,100 @@
 #include "sim/state_file.hpp"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "sim/given_file.hpp"
 
 namespace zindle::sim {
 namespace {
 
 constexpr const char* kSettingsKey = "settings";
 constexpr const char* kSourcesKey = "sources";
+// As many links in a row as a path may take before the system gives up.
+constexpr int kMostLinks = 40;
+
+// The mask new files are created under. Reading it sets it, so it is read
+// once, as the program loads, before any other thread could create a file.
+const mode_t kCreationMask = [] {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}();
+
+std::runtime_error failure(const std::string& what) {
+  return std::runtime_error(what + ": " +
+                            std::generic_category().message(errno));
+}
+
+// The file that `path` names once every link on the way is followed, so
+// that a link given as the state file stays a link to the file it names.
+std::filesystem::path linkTarget(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path target(path);
+  for (int link = 0; link < kMostLinks; ++link) {
+    std::error_code failed;  // a path that cannot be examined fails later
+    if (!fs::is_symlink(fs::symlink_status(target, failed))) return target;
+    const auto next = fs::read_symlink(target, failed);
+    if (failed) return target;
+    target = next.is_absolute() ? next : target.parent_path() / next;
+  }
+  throw std::runtime_error("cannot replace " + path + ": too many links");
+}
+
+bool writeAll(int file, const std::string& text) {
+  for (std::size_t written = 0; written < text.size();) {
+    const auto wrote =
+        ::write(file, text.data() + written, text.size() - written);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote < 0) return false;
+    written += static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
+// Replaces the file at `path` with `text` at once: written to a file of its
+// own beside it, on disk before it takes the file's place, so that neither
+// a reader nor another simulator saving to the same file ever meets half of
+// one. The file keeps its permissions; a new one gets the usual ones.
+void replaceWhole(const std::filesystem::path& path, const std::string& text) {
+  auto temporary = path.string() + ".XXXXXX";
+  const int file = ::mkstemp(temporary.data());
+  if (file < 0) throw failure("cannot write beside " + path.string());
+  struct stat existing {};
+  const mode_t mode = ::stat(path.c_str(), &existing) == 0
+                          ? existing.st_mode & 07777
+                          : 0666 & ~kCreationMask;
+  // The error is read first: removing the temporary file may replace it.
+  const auto abandoned = [&temporary](const std::string& what) {
+    const auto failed = failure(what);
+    ::unlink(temporary.c_str());
+    return failed;
+  };
+  if (!writeAll(file, text) || ::fchmod(file, mode) != 0 ||
+      ::fsync(file) != 0) {
+    const auto failed = abandoned("cannot write " + temporary);
+    ::close(file);
+    throw failed;
+  }
+  if (::close(file) != 0) throw abandoned("cannot write " + temporary);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    throw abandoned("cannot replace " + path.string());
+  }
+}
 
 }  // namespace
 
 std::optional<StoredState> loadState(const std::string& path) {
-  std::error_code ignored;  // a file that cannot be examined fails below
-  if (!std::filesystem::exists(path, ignored)) return std::nullopt;
-  std::ifstream in(path);
-  if (!in) throw std::runtime_error("cannot read the state file " + path);
-  const auto document = nlohmann::json::parse(in, nullptr, false);
+  const auto text = readGivenFile(path);
+  if (!text) return std::nullopt;
+  const auto document = nlohmann::json::parse(*text, nullptr, false);
   const auto fail = [&path] {
     return std::runtime_error("the state file " + path +
                               " does not hold the simulator's state");
@@ -47,20 +124,10 @@ void saveState(const std::string& path, const Settings& settings,
         settingValue(settings, setting.key);
   }
   document[kSourcesKey] = sources;
-  const auto temporary = path + ".new";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    out << document.dump(2, ' ', false,
-                         nlohmann::json::error_handler_t::replace)
-        << '\n';
-    if (!out) throw std::runtime_error("cannot write " + temporary);
-  }
-  std::error_code failed;
-  std::filesystem::rename(temporary, path, failed);
-  if (failed) {
-    throw std::runtime_error("cannot replace " + path + ": " +
-                             failed.message());
-  }
+  replaceWhole(
+      linkTarget(path),
+      document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+          '\n');
 }
 
 }  // namespace zindle::sim

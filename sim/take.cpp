@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace zindle::sim {
 namespace {
@@ -46,7 +47,11 @@ Take planTake(MovieNamer& namer, const Settings& settings,
 std::int64_t framesWritten(double seconds, double rate) {
   // A little slack so that 0.7 s at 30 fps gives 21 frames, not 20 from the
   // product's rounding error.
-  return static_cast<std::int64_t>(std::floor(seconds * rate + 1e-6));
+  const double frames = std::floor(seconds * rate + 1e-6);
+  // A count that no 64-bit number holds stops at the largest one.
+  constexpr double kPastLargest = 0x1p63;
+  if (!(frames < kPastLargest)) return std::numeric_limits<std::int64_t>::max();
+  return frames > 0 ? static_cast<std::int64_t>(frames) : 0;
 }
 
 }  // namespace zindle::sim

@@ -39,7 +39,8 @@ struct Take {
 Take planTake(MovieNamer& namer, const Settings& settings,
               const std::vector<Source>& chosen, std::string_view dateTime);
 
-// Whole frames written after `seconds` at `rate` frames per second.
+// Whole frames written after `seconds` at `rate` frames per second, 0 to
+// the largest std::int64_t.
 std::int64_t framesWritten(double seconds, double rate);
 
 }  // namespace zindle::sim

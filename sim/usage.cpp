@@ -18,9 +18,12 @@ whole within 2 seconds.
 When its ports are bound it prints one line and flushes it:
   zindle_recorder_sim ready: query port <N>, osc port <M>
 and, with --view, ", view http://127.0.0.1:<V>/" at the end of that line.
-It ends with status 0 on SIGINT or SIGTERM, with status 2 on a bad command
-line, and with status 1 when a port is taken (by any program, at any
-address) or a file it is given cannot be read.
+It ends with status 0 on SIGINT or SIGTERM, at any moment, with status 2 on
+a bad command line, and with status 1 when a port is taken (by any program,
+at any address) or a file it is given cannot be read. The files it is given
+(--state, --namespace, --host-info) are read at start only when they are
+regular files of at most 4 MiB: a FIFO, a device or a larger file is
+refused, unread.
 
 Options:
   --port N             OSCQuery (HTTP) port; 0 takes any free port.
@@ -37,15 +40,18 @@ Options:
   --app-version TEXT   The version at /status/version (default 0.9).
   --source SOURCE      A source that can be chosen, as
                        "Title:kind:WIDTHxHEIGHT@FPS[:sound]", kind syphon or
-                       ndi; ":sound" (NDI only) makes it send sound. The
-                       title may hold colons. Repeat for more sources.
+                       ndi, sides 1 to 16384, FPS above 0 and at most 1000;
+                       ":sound" (NDI only) makes it send sound. The title
+                       may hold colons. Repeat for more sources.
                        Default: "Main Camera:syphon:1920x1080@30",
                        "Screen:syphon:2560x1440@60",
                        "STUDIO (Stage):ndi:1280x720@25:sound".
   --no-ndi             NDI is not usable: /status/ndi is 0 and NDI sources
                        are neither offered nor listed.
   --state FILE         Keep the settings and the chosen sources in FILE (JSON):
-                       read at start when it exists, written on each change.
+                       read at start when it exists, written on each change,
+                       whole, through a new file beside it (a link is
+                       followed and stays a link). Simulators may share one.
                        Without it they last as long as the process.
   --namespace FILE     Answer "/" and every path within it from the
                        namespace saved in FILE (as a problem report saves

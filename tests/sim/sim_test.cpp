@@ -5,24 +5,31 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
+#include "sim/given_file.hpp"
 #include "sim/options.hpp"
 #include "sim/osc_decoder.hpp"
 #include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
 #include "sim/saved_app.hpp"
 #include "sim/simulator.hpp"
+#include "sim/take.hpp"
+#include "sim/text.hpp"
 #include "support/golden.hpp"
 
 namespace zindle::sim {
@@ -182,6 +189,129 @@ TEST(SimSavedApp, answersEvenANamespaceThatIsNoJson) {
   EXPECT_EQ(get(*sim, "/status"), nullptr);
   std::remove(path.c_str());
   EXPECT_THROW(started({"--namespace", path}), std::runtime_error);
+}
+
+// What it is given that it cannot use is refused at start, with a sentence
+// naming it, and without waiting on it or reading it whole.
+TEST(SimStart, refusesFilesAndSourcesItCannotUse) {
+  namespace fs = std::filesystem;
+  const auto folder = fs::path(::testing::TempDir()) / "zindle_sim_start";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const auto fifo = (folder / "fifo").string();  // no writer ever comes
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // Files of zeros, of the largest size taken and of one byte more.
+  const auto atMost = (folder / "at_most").string();
+  const auto past = (folder / "past").string();
+  for (const auto& [path, size] : {std::pair{atMost, kLargestGivenFile},
+                                   std::pair{past, kLargestGivenFile + 1}}) {
+    std::ofstream{path}.close();
+    fs::resize_file(path, size);
+  }
+  const auto cannotRead = [](const std::string& path, const std::string& why) {
+    return "cannot read \"" + path + "\": " + why;
+  };
+  const std::string notRegular = "it is not a regular file";
+  const std::string tooLarge = "it holds more than 4 MiB";
+  const std::vector<std::pair<Texts, std::string>> rows{
+      {{"--namespace", fifo}, cannotRead(fifo, notRegular)},
+      {{"--host-info", fifo}, cannotRead(fifo, notRegular)},
+      {{"--state", fifo}, cannotRead(fifo, notRegular)},
+      {{"--namespace", "/dev/zero"}, cannotRead("/dev/zero", notRegular)},
+      {{"--state", folder.string()}, cannotRead(folder.string(), notRegular)},
+      {{"--host-info", past}, cannotRead(past, tooLarge)},
+      {{"--namespace", atMost, "--host-info", atMost}, ""},
+      {{"--source", "Fast:syphon:64x64@1000.001"},
+       "source \"Fast:syphon:64x64@1000.001\" needs a picture such as "
+       "1920x1080@30 (sides 1 to 16384, a frame rate above 0 and at most "
+       "1000)"},
+      {{"--source", "Fast:ndi:64x64@1000"}, ""},
+  };
+  for (const auto& [arguments, refusal] : rows) {
+    std::string refused;
+    try {
+      started(arguments);
+    } catch (const std::exception& failed) {
+      refused = failed.what();
+    }
+    EXPECT_EQ(refused, refusal) << joined(arguments, " ");
+  }
+  fs::remove_all(folder);
+}
+
+TEST(SimTake, countsWholeFramesUpToTheLargestNumber) {
+  constexpr auto kLargest = std::numeric_limits<std::int64_t>::max();
+  const std::vector<std::tuple<double, double, std::int64_t>> rows{
+      {0.7, 30, 21},  // 20.999999999999996 by the product alone
+      {0.5, 1000, 500},       {0, 25, 0},
+      {0.5, 1e300, kLargest}, {1e300, 1000, kLargest},
+  };
+  for (const auto& [seconds, rate, frames] : rows) {
+    EXPECT_EQ(framesWritten(seconds, rate), frames)
+        << seconds << " s at " << rate;
+  }
+}
+
+// Each simulator saves every change whole to the file a --state path leads
+// to: a link stays a link, and two of them on one file never meet.
+TEST(SimState, savesEachChangeWholeWhereThePathLeads) {
+  namespace fs = std::filesystem;
+  const auto folder = fs::path(::testing::TempDir()) / "zindle_sim_state";
+  struct Row {
+    std::string given;                                       // the --state path
+    std::vector<std::pair<std::string, std::string>> links;  // link, target
+    std::string saved;  // the file that holds the settings
+    int simulators;
+  };
+  const std::vector<Row> rows{
+      {"state.json", {}, "state.json", 2},
+      {"link.json", {{"link.json", "real/state.json"}}, "real/state.json", 1},
+      // Through two links, to a file not yet there.
+      {"link.json",
+       {{"link.json", "hop.json"}, {"hop.json", "real/new.json"}},
+       "real/new.json",
+       1},
+  };
+  constexpr int kChanges = 100;
+  for (const auto& row : rows) {
+    fs::remove_all(folder);
+    fs::create_directories(folder / "real");
+    std::ofstream(folder / "real/state.json") << "{}";
+    for (const auto& [link, target] : row.links) {
+      fs::create_symlink(target, folder / link);
+    }
+    std::vector<std::unique_ptr<RecorderModel>> apps;
+    for (int i = 0; i < row.simulators; ++i) {
+      ModelConfig config;
+      config.sources = defaultSources();
+      config.stateFile = (folder / row.given).string();
+      apps.push_back(std::make_unique<RecorderModel>(std::move(config),
+                                                     ModelClock::system()));
+    }
+    std::vector<std::thread> changing;
+    for (auto& app : apps) {
+      changing.emplace_back([&app] {
+        for (int gap = 1; gap <= kChanges; ++gap) {
+          app->handle({"/gap", {OscArgument::integer(gap)}});
+        }
+      });
+    }
+    for (auto& thread : changing) thread.join();
+    for (auto& app : apps) EXPECT_EQ(app->snapshot().error, "") << row.given;
+    for (const auto& [link, target] : row.links) {
+      EXPECT_TRUE(fs::is_symlink(folder / link)) << link;
+    }
+    std::ifstream saved(folder / row.saved);
+    EXPECT_EQ(json::parse(saved, nullptr, false)["settings"]["gap"], kChanges)
+        << row.saved;
+    // Nothing else is left beside them: no temporary file.
+    const auto entries = std::distance(fs::recursive_directory_iterator(folder),
+                                       fs::recursive_directory_iterator());
+    EXPECT_EQ(entries, static_cast<long>(row.links.size()) +
+                           (row.saved == "real/state.json" ? 2 : 3))
+        << row.given;
+  }
+  fs::remove_all(folder);
 }
 
 // The status line of the answer to `request`, sent as it is on a fresh
