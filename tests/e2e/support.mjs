@@ -2,6 +2,7 @@
 // connects the official MCP client to the server.
 import { spawn } from "node:child_process";
 import { once } from "node:events";
+import { readFileSync } from "node:fs";
 import { createInterface } from "node:readline";
 
 import { Client } from "@modelcontextprotocol/sdk/client/index.js";
@@ -58,3 +59,10 @@ export const errorOf = (result) => {
   if (!result.isError) throw new Error("the tool did not fail");
   return result.content[0].text;
 };
+
+// The README's text, and every shell line of it that starts with `start`
+// (continuations joined).
+export const readme = readFileSync(new URL("../../README.md", import.meta.url), "utf8");
+export const readmeLines = (start) => [...readme.matchAll(/```sh\n([\s\S]*?)```/g)]
+  .flatMap((match) => match[1].replace(/\\\n\s*/g, "").split("\n"))
+  .map((text) => text.trim()).filter((text) => text.startsWith(start));
