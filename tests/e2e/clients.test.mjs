@@ -18,7 +18,8 @@ import { createInterface } from "node:readline";
 import { test } from "node:test";
 import { promisify } from "node:util";
 
-import { connect, readme, readmeLines, serverPath, startSimulator, statusOf } from "./support.mjs";
+import { connect, pastLoopback, readme, readmeLines, serverPath, startSimulator, statusOf, tracer, watched }
+  from "./support.mjs";
 
 const run = promisify(execFile);
 const cache = process.env.ZINDLE_CLIENTS_CACHE ??
@@ -31,21 +32,6 @@ const bin = (client) => {
 const closed = "http://127.0.0.1:9";
 const proxies = { HTTPS_PROXY: closed, https_proxy: closed, HTTP_PROXY: closed,
   http_proxy: closed, ALL_PROXY: closed, all_proxy: closed, NO_PROXY: "", no_proxy: "" };
-const tracer = ["/usr/bin/strace", "/bin/strace"].find(existsSync);
-if (process.platform === "linux") assert.ok(tracer, "strace is missing: run make setup");
-
-// `argv` under strace where there is one, its connect() calls added to
-// `log`, which gathers every run of a test.
-const watched = (argv, log) => (tracer
-  ? [tracer, ["-f", "-qq", "-e", "trace=connect", "-A", "-o", log, ...argv]]
-  : [argv[0], argv.slice(1)]);
-
-// Every address the log shows a connection to that is not on loopback.
-const pastLoopback = (log) => readFileSync(log, "utf8").split("\n")
-  .flatMap((line) => [...line.matchAll(/inet_addr\("([^"]+)"\)|inet_pton\(AF_INET6, "([^"]+)"/g)])
-  .map((match) => match[1] ?? match[2])
-  .filter((address) => !/^127\./.test(address) && !/^(::1|::ffff:127\..*)$/.test(address));
-
 // A home of its own for each line, with the simulator on a free port.
 async function inHome(client, body) {
   const home = mkdtempSync(join(tmpdir(), `zindle-${client}-`));

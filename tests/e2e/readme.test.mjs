@@ -11,7 +11,8 @@ import { join } from "node:path";
 import { test } from "node:test";
 import { promisify } from "node:util";
 
-import { connect, readme, readmeLines, serverPath, simPath, startSimulator, statusOf } from "./support.mjs";
+import { connect, pastLoopback, readme, readmeLines, serverPath, simPath, startSimulator, statusOf, tracer, watched }
+  from "./support.mjs";
 
 const run = promisify(execFile);
 
@@ -114,9 +115,10 @@ test("the README registers the server with each client as its documentation says
 // Claude Code's command line as the README gives it, pinned with the tests,
 // in a home of its own. Nothing it does here needs an account or the
 // network; what it would send all the same is turned off, and a proxy that
-// refuses everything stands in for the way out.
+// refuses everything stands in for the way out; on Linux a connection past
+// loopback fails the test.
 const claudeBin = new URL("../../node_modules/.bin", import.meta.url).pathname;
-const claudeIn = (home) => (line) => run("sh", ["-c", line], {
+const claudeIn = (home) => (line) => run(...watched(["sh", "-c", line], join(home, "connects.log")), {
   cwd: home,
   env: { PATH: `${claudeBin}:${process.env.PATH}`, HOME: home,
     DISABLE_AUTOUPDATER: "1", CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC: "1",
@@ -162,6 +164,7 @@ for (const line of claudeAdds) {
       assert.doesNotMatch((await claude("claude mcp list")).stdout, /zindle-recorder/);
     } finally {
       await sim.stop();
+      if (tracer) assert.deepEqual(pastLoopback(join(home, "connects.log")), [], "Claude Code stayed on loopback");
       rmSync(home, { recursive: true, force: true });
     }
   });
