@@ -1,8 +1,10 @@
 // Follows the README to the letter: the mcpServers entry of a desktop app
 // (and Cursor) and the servers entry of VS Code, each started as such a
 // client starts it, Claude Code's own command lines, the Inspector's command
-// line and the version check, all against the simulator; and the
-// simulator's manual page against its --help.
+// line and the version check, all against the simulator; every client's
+// snippet against the keys its documentation gives (Codex's and Gemini's
+// lines: clients.test.mjs); and the simulator's manual page against its
+// --help.
 import assert from "node:assert/strict";
 import { execFile } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync } from "node:fs";
