@@ -111,7 +111,9 @@ libcxx: setup
 test: format-check run-bits build-release $(TEST_BUILDS)
 	@echo "All tests passed in every build."
 
+# The clients' CLIs, for their test alone, into a cache folder.
 test-check: check
+	@scripts/setup.sh clients
 	@$(SANITIZER_OPTIONS) $(call ctest,check)
 
 test-libcxx: libcxx

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 
 extern char** environ;
@@ -117,6 +118,16 @@ ChildProcess::Memory ChildProcess::memory() const {
     if (key == "RssAnon:" && file >> kb) memory.ownKb = kb;
     std::getline(file, key);
   }
+  std::ifstream maps("/proc/" + std::to_string(pid_) + "/maps");
+  std::set<std::string> libraries;
+  for (std::string line; std::getline(maps, line);) {
+    const std::size_t path = line.find('/');
+    if (path != std::string::npos &&
+        line.find(".so", path) != std::string::npos) {
+      libraries.insert(line.substr(path));
+    }
+  }
+  if (maps.eof()) memory.libraries = static_cast<long>(libraries.size());
   return memory;
 }
 

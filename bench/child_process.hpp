@@ -35,9 +35,11 @@ class ChildProcess {
   // peak, and what it holds of its own (heap, stacks, written data). On
   // Linux, resident memory (VmHWM) and its anonymous part (RssAnon); on a
   // Mac, its footprint, which leaves out pages mapped unchanged from files.
+  // On Linux also the shared libraries it has mapped, each file once.
   struct Memory {
     long peakKb = -1;
     long ownKb = -1;
+    long libraries = -1;
   };
   Memory memory() const;
 

@@ -155,7 +155,9 @@ void print(const std::vector<Row>& rows) {
     // a small one.
     char oursText[32] = "unknown";
     if (row.ours >= 0) {
-      std::snprintf(oursText, sizeof oursText, "%.1f %s", row.ours,
+      // A count has no unit and no fraction.
+      std::snprintf(oursText, sizeof oursText,
+                    row.unit.empty() ? "%.0f%s" : "%.1f %s", row.ours,
                     row.unit.c_str());
     }
     std::printf("| %-44s | %14s | %14s | %7s | %-14s |\n", row.what.c_str(),
@@ -200,6 +202,34 @@ int run(const std::string& server, const std::string& floor,
       at == std::string::npos ? 0 : std::atoi(ready.c_str() + at + 11);
   ChildProcess withApp({server},
                        {{"ZINDLE_OSCQUERY_PORT", std::to_string(queryPort)}});
+  // A server of its own for the cost of the first call: what it maps at
+  // start, and what reading the app adds (on Linux libcurl, opened then, and
+  // the libraries it needs in turn), after the first call and the 20th.
+  {
+    ChildProcess fresh({server},
+                       {{"ZINDLE_OSCQUERY_PORT", std::to_string(queryPort)}});
+    fresh.write(kPing);
+    fresh.readLine(Milliseconds(10000));
+    std::vector<ChildProcess::Memory> taken{fresh.memory()};
+    std::vector<double> unused;
+    for (const int calls : {1, 19}) {
+      roundTrips(fresh, kStatus, calls, unused);
+      taken.push_back(fresh.memory());
+    }
+    const char* const when[] = {"before the first tool call",
+                                "after the first recorder_status",
+                                "after 20 recorder_status calls"};
+    const char* const mapped[] = {"at start", "after the first call"};
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+      rows.push_back({std::string("peak memory ") + when[i],
+                      taken[i].peakKb < 0 ? -1.0 : taken[i].peakKb / 1024.0, -1,
+                      "MiB", ""});
+      if (i < 2) {
+        rows.push_back({std::string("  shared libraries ") + mapped[i],
+                        static_cast<double>(taken[i].libraries), -1, "", ""});
+      }
+    }
+  }
   const Paired status = inTurns(
       10, [&](std::vector<double>& s) { roundTrips(withApp, kStatus, 50, s); },
       [&](std::vector<double>& s) {

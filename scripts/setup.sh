@@ -9,6 +9,8 @@
 #        scripts/setup.sh bench    that, and on a Mac the benchmark library
 #        scripts/setup.sh mac-standin  that, and on Linux what the stand-in Mac
 #                                  builds with (make mac-standin, make test)
+#        scripts/setup.sh clients  only the Codex and Gemini CLIs of the
+#                                  clients' test (make test)
 #        scripts/setup.sh packer   only the MCP Bundle's packer (make mcpb)
 set -euo pipefail
 
@@ -38,6 +40,7 @@ setup_debian() {
     nlohmann-json3-dev libsimdjson-dev libcurl4-openssl-dev libicu-dev
     libcpp-httplib-dev liblo-dev libgtest-dev libbenchmark-dev
     chromium  # the browser test of the simulator's page
+    strace  # the clients' test watches where they connect
     lld-19 llvm-19  # the stand-in Mac's linker, lipo and otool
   )
   # Node.js may come from another source than Debian's own packages; only
@@ -151,14 +154,39 @@ setup_mac_standin() {
     # As root, apt hands downloads to its own user, who cannot write here.
     [ "$(id -u)" -ne 0 ] || options+=(-o APT::Sandbox::User=root)
     apt-get -qq "${options[@]}" update
-    rm -rf "$cache/$package" && mkdir -p "$cache/$package"
+    rm -rf "${cache:?}/$package" && mkdir -p "$cache/$package"
     (cd "$cache/$package" &&
       apt-get -qq "${options[@]}" source --download-only \
         "$package=$version" >/dev/null)
   fi
 }
 
+# The Codex and Gemini CLIs of tests/e2e/clients.test.mjs, each pinned by a
+# lock file of its own in tests/clients/ and installed into a cache folder
+# of its own, so that the project's `npm ci` does not carry their 520 MB
+# (Codex ships its program for the platform, 420 MB on Linux). No install
+# script runs: neither CLI needs one for what the test asks of it.
+setup_clients() {
+  local cache=${ZINDLE_CLIENTS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zindle-clients}
+  local client
+  for client in codex gemini; do
+    local lock="$root/tests/clients/$client/package-lock.json"
+    if ! cmp -s "$lock" "$cache/$client/package-lock.json" ||
+      [ ! -d "$cache/$client/node_modules" ]; then
+      say "installing the $client CLI into $cache"
+      rm -rf "${cache:?}/$client" && mkdir -p "$cache/$client"
+      cp "$root/tests/clients/$client/package.json" "$lock" "$cache/$client/"
+      (cd "$cache/$client" &&
+        npm ci --ignore-scripts --no-audit --no-fund --loglevel=error >/dev/null)
+    fi
+  done
+}
+
 mode=${1:-all}
+if [ "$mode" = clients ]; then
+  setup_clients
+  exit 0
+fi
 if [ "$mode" = all ] || [ "$mode" = bench ] || [ "$mode" = mac-standin ]; then
   case "$(uname -s)" in
     Linux)

@@ -1,8 +1,10 @@
 // Follows the README to the letter: the mcpServers entry of a desktop app
 // (and Cursor) and the servers entry of VS Code, each started as such a
 // client starts it, Claude Code's own command lines, the Inspector's command
-// line and the version check, all against the simulator; and the
-// simulator's manual page against its --help.
+// line and the version check, all against the simulator; every client's
+// snippet against the keys its documentation gives (Codex's and Gemini's
+// lines: clients.test.mjs); and the simulator's manual page against its
+// --help.
 import assert from "node:assert/strict";
 import { execFile } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync } from "node:fs";
@@ -11,16 +13,12 @@ import { join } from "node:path";
 import { test } from "node:test";
 import { promisify } from "node:util";
 
-import { connect, serverPath, simPath, startSimulator, statusOf } from "./support.mjs";
+import { connect, pastLoopback, readme, readmeLines, serverPath, simPath, startSimulator, statusOf, tracer, watched }
+  from "./support.mjs";
 
 const run = promisify(execFile);
-const readme = readFileSync(new URL("../../README.md", import.meta.url), "utf8");
 
-// Every shell line of the README that starts with `start`, continuations
-// joined; the first of them.
-const readmeLines = (start) => [...readme.matchAll(/```sh\n([\s\S]*?)```/g)]
-  .flatMap((match) => match[1].replace(/\\\n\s*/g, "").split("\n"))
-  .map((text) => text.trim()).filter((text) => text.startsWith(start));
+// The first of the README's shell lines that start with `start`.
 const readmeLine = (start) => readmeLines(start)[0] ?? assert.fail(start);
 
 // The zindle-recorder entry under `key` in the README's JSON blocks.
@@ -48,12 +46,81 @@ for (const [key, type] of [["mcpServers", undefined], ["servers", "stdio"]]) {
   });
 }
 
+// Each client of the README's list, in its order: its name there and under
+// "Uninstalling", and, from its own documentation, the file it reads, the
+// key that holds the servers and the keys of a local server's entry. Claude
+// Code's entry is written by its command line alone; Cursor's is the desktop
+// app's, in a file of its own.
+const clients = [
+  ["A desktop assistant app", "the desktop app", "~/Library/Application Support/Claude/claude_desktop_config.json", "json", "mcpServers", ["command", "args", "env"]],
+  ["Claude Code", "Claude Code"],
+  ["Codex CLI", "Codex CLI", "~/.codex/config.toml", "toml", "mcp_servers", ["command", "args", "env", "cwd"]],
+  ["Gemini CLI", "Gemini CLI", "~/.gemini/settings.json", "json", "mcpServers", ["command", "args", "env", "cwd", "timeout", "trust"]],
+  ["VS Code", "VS Code", ".vscode/mcp.json", "json", "servers", ["type", "command", "args", "env"]],
+  ["Cursor", "Cursor", "~/.cursor/mcp.json"],
+  ["Windsurf", "Windsurf", "~/.codeium/windsurf/mcp_config.json", "json", "mcpServers", ["command", "args", "env"]],
+  ["Zed", "Zed", "~/.config/zed/settings.json", "json", "context_servers", ["command", "args", "env"]],
+];
+const section = (from, to) => readme.slice(readme.indexOf(from), readme.indexOf(to));
+const registering = section("## Registering it with a client", "## Uninstalling");
+const blocks = (text) => [...text.matchAll(/```(json|toml)\n([\s\S]*?)```/g)];
+
+// The TOML of a configuration snippet: tables, and keys whose values are
+// strings or arrays of them, written as JSON writes them.
+const parseToml = (text) => {
+  const root = {};
+  let table = root;
+  for (const line of text.split("\n").map((l) => l.trim()).filter(Boolean)) {
+    const header = /^\[([\w.-]+)\]$/.exec(line);
+    if (header) {
+      table = header[1].split(".").reduce((at, name) => (at[name] ??= {}), root);
+      continue;
+    }
+    const [, key, value] = /^([\w-]+|"[^"]+") = (.+)$/.exec(line) ?? assert.fail(line);
+    table[key.replaceAll('"', "")] = JSON.parse(value);
+  }
+  return root;
+};
+
+test("the README registers the server with each client as its documentation says", () => {
+  const bullets = registering.split(/\n- \*\*/).slice(1);
+  const order = (text, names) => names.map((name) => text.indexOf(name));
+  const uninstalling = section("Then take the `zindle-recorder` entry", "## The tools");
+  for (const [names, text] of [[clients.map(([name]) => `\n- **${name}`), registering],
+    [clients.map(([, name]) => `\n- ${name}:`), uninstalling]]) {
+    const at = order(text, names);
+    assert.ok(at.every((place, i) => place >= 0 && (i === 0 || place > at[i - 1])), names.join());
+  }
+  let snippets = 0;
+  for (const [name, , file, language, key, keys] of clients) {
+    const bullet = bullets.find((text) => text.startsWith(name));
+    if (file) assert.ok(bullet.includes(`\`${file}\``), `${name}: ${file}`);
+    for (const [, kind, text] of blocks(bullet)) {
+      snippets += 1;
+      assert.equal(kind, language, name);
+      const document = kind === "json" ? JSON.parse(text) : parseToml(text);
+      assert.deepEqual(Object.keys(document), [key], name);
+      const entry = document[key]["zindle-recorder"];
+      assert.ok(Object.keys(entry).every((k) => keys.includes(k)), `${name}: ${Object.keys(entry)}`);
+      assert.equal(entry.command, "/usr/local/bin/zindle_recorder_mcp", name);
+      if (key === "servers") assert.equal(entry.type, "stdio");
+      if ("args" in entry) assert.ok(entry.args.every((arg) => typeof arg === "string"), name);
+      if ("env" in entry) {
+        assert.equal(Object.getPrototypeOf(entry.env), Object.prototype, name);
+        assert.ok(Object.values(entry.env).every((value) => typeof value === "string"), name);
+      }
+    }
+  }
+  assert.equal(snippets, blocks(registering).length, "every snippet is a client's");
+});
+
 // Claude Code's command line as the README gives it, pinned with the tests,
 // in a home of its own. Nothing it does here needs an account or the
 // network; what it would send all the same is turned off, and a proxy that
-// refuses everything stands in for the way out.
+// refuses everything stands in for the way out; on Linux a connection past
+// loopback fails the test.
 const claudeBin = new URL("../../node_modules/.bin", import.meta.url).pathname;
-const claudeIn = (home) => (line) => run("sh", ["-c", line], {
+const claudeIn = (home) => (line) => run(...watched(["sh", "-c", line], join(home, "connects.log")), {
   cwd: home,
   env: { PATH: `${claudeBin}:${process.env.PATH}`, HOME: home,
     DISABLE_AUTOUPDATER: "1", CLAUDE_CODE_DISABLE_NONESSENTIAL_TRAFFIC: "1",
@@ -99,6 +166,7 @@ for (const line of claudeAdds) {
       assert.doesNotMatch((await claude("claude mcp list")).stdout, /zindle-recorder/);
     } finally {
       await sim.stop();
+      if (tracer) assert.deepEqual(pastLoopback(join(home, "connects.log")), [], "Claude Code stayed on loopback");
       rmSync(home, { recursive: true, force: true });
     }
   });

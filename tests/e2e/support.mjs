@@ -2,6 +2,7 @@
 // connects the official MCP client to the server.
 import { spawn } from "node:child_process";
 import { once } from "node:events";
+import { existsSync, readFileSync } from "node:fs";
 import { createInterface } from "node:readline";
 
 import { Client } from "@modelcontextprotocol/sdk/client/index.js";
@@ -58,3 +59,24 @@ export const errorOf = (result) => {
   if (!result.isError) throw new Error("the tool did not fail");
   return result.content[0].text;
 };
+
+// The README's text, and every shell line of it that starts with `start`
+// (continuations joined).
+export const readme = readFileSync(new URL("../../README.md", import.meta.url), "utf8");
+export const readmeLines = (start) => [...readme.matchAll(/```sh\n([\s\S]*?)```/g)]
+  .flatMap((match) => match[1].replace(/\\\n\s*/g, "").split("\n"))
+  .map((text) => text.trim()).filter((text) => text.startsWith(start));
+
+// The command-line clients run under strace where there is one (on Linux,
+// where the set-up installs it), every connect() of theirs and of their
+// children added to `log`; the addresses in it past loopback.
+export const tracer = ["/usr/bin/strace", "/bin/strace"].find(existsSync);
+export const watched = (argv, log) => {
+  if (tracer) return [tracer, ["-f", "-qq", "-e", "trace=connect", "-A", "-o", log, ...argv]];
+  if (process.platform === "linux") throw new Error("strace is missing: run make setup");
+  return [argv[0], argv.slice(1)];
+};
+export const pastLoopback = (log) => readFileSync(log, "utf8").split("\n")
+  .flatMap((line) => [...line.matchAll(/inet_addr\("([^"]+)"\)|inet_pton\(AF_INET6, "([^"]+)"/g)])
+  .map((match) => match[1] ?? match[2])
+  .filter((address) => !/^127\./.test(address) && !/^(::1|::ffff:127\..*)$/.test(address));
