@@ -78,6 +78,8 @@ TEST(TextRules, followUnicodeAndTheHomeFolders) {
       {"contains", "x\U0001E000", "x", "no"},
       {"contains", "\uff21\U000101FD\uff22", "\uff21", "no"},
       {"contains", "\uff21b", "b", "yes"},  // a letter past U+DFFF
+      {"contains", "a\U00010000\u0301b", "\U00010000", "no"},
+      {"contains", "a\U00010000b", "\U00010000B", "yes"},
       {"contains", "\u00e0x", "x", "yes"},
       // However many letters, none is a mark.
       {"contains", "\u0416" + repeated("\u0434", 35), repeated("\u0434", 35),
