@@ -5,7 +5,7 @@ import assert from "node:assert/strict";
 import { readlinkSync } from "node:fs";
 import { test } from "node:test";
 
-import { asTheApp, exitWithin, ping, startFakeApp, startServer } from "./support.mjs";
+import { asTheApp, exitWithin, memoryOf, ping, startFakeApp, startServer } from "./support.mjs";
 
 // Which lines get which answer is the unit tests'; here, the process: its
 // answers in order, its version, its end, and nothing on standard error.
@@ -96,4 +96,43 @@ test("a closed standard error leads to /dev/null, never to the app", async (t) =
   server.end();
   assert.equal(await server.exited, 0);
   app.close();
+});
+
+test("10,000 requests among junk are each answered once, in order", async () => {
+  // Nothing listens on ports 1 to 16: every tool call fails fast. Freed
+  // memory is not held back under AddressSanitizer, so that what is
+  // measured is what the server keeps.
+  const server = startServer({ env: { ZINDLE_OSCQUERY_PORT: "1",
+    ASAN_OPTIONS: `${process.env.ASAN_OPTIONS ?? ""}:quarantine_size_mb=0` } });
+  const junk = ["not json", '[{"id":0,"method":"ping"}]', '{"jsonrpc":"2.0","method":"notifications/initialized"}',
+    `{"id":0,"method":"ping","pad":"${"x".repeat(1 << 16)}"}x`, "[".repeat(10000) + "]".repeat(10000),
+    '{"id":0,"method":"ping"}}', ""];
+  const methods = ["ping", "tools/list", "initialize", "no/such"];
+  const requests = (from, to) => {
+    let input = "";
+    for (let id = from; id <= to; id++) {
+      // A tool call probes sixteen ports; a few of them are enough here.
+      const method = id % 100 === 0 ? "tools/call" : methods[id % methods.length];
+      input += `{"jsonrpc":"2.0","id":${id},"method":"${method}"}\n`;
+      if (id % 3 === 0) input += junk[(id / 3) % junk.length] + "\n";
+    }
+    return input;
+  };
+  let answered = 0;
+  const answerAll = async (to) => {
+    while (answered < to) assert.equal(JSON.parse(await server.nextLine()).id, ++answered);
+  };
+  // First a line past the cap, and nesting past the depth limit.
+  server.write(`${"[".repeat(100000)}\n{"id":0,"pad":"${"x".repeat(3 << 20)}"}\n${requests(1, 5000)}`);
+  await answerAll(5000);
+  const halfway = memoryOf(server).resident;
+  server.write(requests(5001, 10000));
+  await answerAll(10000);
+  // Flat: the second half of the run adds nothing to the first's.
+  assert.ok(memoryOf(server).resident <= halfway + 1024, `${halfway} KB, then more`);
+  server.end();
+  assert.equal(await server.nextLine(), undefined);
+  assert.equal(answered, 10000);
+  assert.equal(await server.exited, 0);
+  assert.equal(server.stderr(), "");
 });

@@ -62,6 +62,7 @@ TEST(PendingSettings, aSettingIsTakenWhenItsReadBackMatchesTheGivenValue) {
       // Rates within a thousandth; an absent number counts as -1.
       {{{"fps", 29.97}}, {{"/fps", 29.969999313354492}}, true},
       {{{"fps", 29.97}}, {{"/fps", 29.968}}, false},
+      {{{"fps", 0}}, {{"/fps", 0.001}}, false},
       {{{"fps", -1}}, Json::object(), true},
       {{{"gap", -1}}, Json::object(), true},
       // Whole numbers rounded half away from zero, limited only when sent.

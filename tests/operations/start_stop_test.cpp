@@ -73,9 +73,9 @@ TEST_F(StartStop, startFailsWithTheAppsNewErrorOrAfterThreeSeconds) {
   EXPECT_EQ(start(), (Failure{RecorderError::Kind::failed,
                               "The recording did not start: The disk is "
                               "full."}));
+  EXPECT_TRUE(app.clock.sleeps.empty());
   // An error left from before is not this start's.
   app.values["/status/error"] = "Old.";
-  app.clock.sleeps.clear();
   app.onMessage = FakeApp::ignore;
   EXPECT_EQ(start(),
             failed("The recording did not start.\n", app.recorder.status()));

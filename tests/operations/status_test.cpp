@@ -86,15 +86,15 @@ TEST(Status, listsTheSlotsHoldingATitleAndTheNdiTitlesApart) {
   // A slot's kind and soundWritten come from its own lower-case paths only.
   Json expected = golden("empty");
   expected["sources"] = {bareEntry(1, "A"), bareEntry(3, "C"),
-                         bareEntry(5, "E")};
-  // The NDI text's empty lines name no source.
+                         bareEntry(5, "E"), bareEntry(8, "H")};
+  // The NDI text's empty lines name no source; its last needs no newline.
   expected["sourcesAvailable"] = Json::parse(R"([{"title": "A", "kind": "ndi"},
-    {"title": "A ", "kind": "syphon"}, {"title": "B", "kind": "syphon"},
+    {"title": "A ", "kind": "ndi"}, {"title": "B", "kind": "syphon"},
     {"title": "", "kind": "syphon"}])");
   const Json values = Json::parse(R"({"/source/1": "A", "/source/2": "",
-    "/source/3": "C", "/source/4": 4, "/source/5": "E", "/source/9": "I",
-    "/status/source/1/soundWritten": 3, "/status/assembled/soundWritten": 8,
-    "/status/ndi/sources": "A\n\nB \n"})");
+    "/source/3": "C", "/source/4": 4, "/source/5": "E", "/source/8": "H",
+    "/source/9": "I", "/status/source/1/soundWritten": 3,
+    "/status/assembled/soundWritten": 8, "/status/ndi/sources": "A\n\nB \nA "})");
   EXPECT_EQ(statusFrom(readingOf(values, {"A", "A ", "B", ""})), expected);
 }
 

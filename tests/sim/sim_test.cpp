@@ -4,12 +4,16 @@
 // it makes of odd datagrams and odd requests.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <limits>
+#include <sstream>
 #include <thread>
+#include <tuple>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -38,13 +42,6 @@ namespace {
 using nlohmann::json;
 using Texts = std::vector<std::string>;
 constexpr auto text = &OscArgument::text;
-
-// The app offering the default sources.
-RecorderModel appModel() {
-  ModelConfig config;
-  config.sources = defaultSources();
-  return RecorderModel(std::move(config), ModelClock::system());
-}
 
 // The simulator started in-process with `arguments` and "--port 0".
 std::unique_ptr<Simulator> started(std::vector<std::string> arguments) {
@@ -111,27 +108,311 @@ TEST(SimNamespace, leavesNdiOutWhenItIsNotUsable) {
   EXPECT_EQ(get(*sim, "/?HOST_INFO")["NAME"], "Other");
 }
 
-Texts slotTitles(RecorderModel& app) {
-  Texts titles;
-  for (const auto& slot : app.snapshot().slots) titles.push_back(slot.title);
-  return titles;
+// A script of messages, steps apart by ";": an address and its arguments,
+// each a "text", a whole number or a real one (with a point, or inf, nan);
+// "+S" lets S seconds pass; "cam", "scr", "stage" and "slow" choose that
+// source in the next slot, "rec" and "stop" send /record 1 and 0.
+std::vector<OscMessage> script(const std::string& given) {
+  std::vector<OscMessage> steps;
+  std::istringstream in(given);
+  for (std::string step; std::getline(in >> std::ws, step, ';');) {
+    if (step == "cam" || step == "scr" || step == "stage" || step == "slow") {
+      step = "/source/8 \"" + step + "\"";
+    }
+    if (step == "rec" || step == "stop") {
+      step = step == "rec" ? "/record 1" : "/record 0";
+    }
+    std::istringstream words(step);
+    OscMessage message;
+    words >> message.address;
+    for (std::string word; words >> std::ws, !words.eof();) {
+      if (words.peek() == '"') {
+        words >> std::quoted(word);
+        message.arguments.push_back(text(word));
+      } else if (words >> word, word.find_first_of(".in") != word.npos) {
+        message.arguments.push_back(OscArgument::real(std::stod(word)));
+      } else {
+        message.arguments.push_back(OscArgument::integer(std::stoll(word)));
+      }
+    }
+    steps.push_back(std::move(message));
+  }
+  return steps;
 }
 
-TEST(SimSlots, appendBeyondTheLastAndMoveUpWhenOneIsEmptied) {
-  auto app = appModel();
-  app.handle({"/source/1", {text("CAMERA")}});
-  app.handle({"/source/5", {text("scr")}});
-  app.handle({"/source/3", {text("(stage")}});
-  EXPECT_EQ(slotTitles(app),
-            (Texts{"Main Camera", "Screen", "STUDIO (Stage)"}));
-  app.handle({"/source/1", {text("")}});
-  EXPECT_EQ(slotTitles(app), (Texts{"Screen", "STUDIO (Stage)"}));
-  app.handle({"/source", {text("main")}});  // slot 1
-  EXPECT_EQ(slotTitles(app), (Texts{"Main Camera", "STUDIO (Stage)"}));
-  for (int removal = 0; removal < 8; ++removal)
-    app.handle({"/source/1", {text("")}});
-  EXPECT_EQ(slotTitles(app), Texts{});
-  EXPECT_EQ(app.snapshot().error, "");
+// The app with the default sources and a slow one, on a clock that moves
+// only when told.
+std::vector<Source> scriptedSources() {
+  auto sources = defaultSources();
+  sources.push_back({"Slow", "syphon", 640, 480, 0.5, false});
+  return sources;
+}
+
+struct ScriptedApp {
+  explicit ScriptedApp(bool ndiUsable = true, std::string stateFile = "")
+      : model(ModelConfig{scriptedSources(), ndiUsable, "0.9", {}, stateFile},
+              ModelClock{[this] { return now; },
+                         [] { return std::string("2026-01-02 03.04.05"); }}) {}
+
+  ScriptedApp& play(const std::string& steps) {
+    for (const auto& step : script(steps)) {
+      if (!step.address.starts_with('+')) {
+        model.handle(step);
+      } else {
+        now += std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::duration<double>(std::stod(step.address.substr(1))));
+      }
+    }
+    return *this;
+  }
+
+  // What is published, as the rows name it: the settings by key, the chosen
+  // titles, and each movie (the sources', then the assembled one) as
+  // [written, frames, seconds of sound].
+  json view() {
+    const Snapshot shown = model.snapshot();
+    json view = {{"error", shown.error},   {"failure", shown.failure},
+                 {"state", shown.state},   {"elapsed", shown.elapsed},
+                 {"slots", json::array()}, {"movies", json::array()}};
+    for (const auto& setting : kSettings) {
+      view[std::string(setting.key)] =
+          settingValue(shown.settings, setting.key);
+    }
+    for (const auto& slot : shown.slots) {
+      view["slots"].push_back(slot.title);
+      view["movies"].push_back(
+          {!slot.file.empty(), slot.frames, slot.soundWritten});
+    }
+    view["movies"].push_back({!shown.assembledFile.empty(),
+                              shown.assembledFrames, shown.soundWritten});
+    return view;
+  }
+
+  std::chrono::steady_clock::time_point now{};
+  RecorderModel model;
+};
+
+// What the app makes of each script of messages, from a fresh start: the
+// members of its view that the row names.
+TEST(SimModel, takesOrRefusesEachMessageAsTheAppDoes) {
+  const std::vector<std::pair<std::string, std::string>> rows{
+      // The slots are a list: "/source" is the first, a title past the last
+      // is appended, and emptying one moves the later ones up.
+      {R"-(/source/1 "CAMERA"; /source/5 "scr"; /source/3 "(stage")-",
+       R"-({"slots": ["Main Camera", "Screen", "STUDIO (Stage)"], "error": ""})-"},
+      {R"-(cam; scr; stage; /source/1 ""; /source/2 ""; /source "main")-",
+       R"-({"slots": ["Main Camera"]})-"},
+      {R"-(cam; scr; /source/3 "")-",
+       R"-({"slots": ["Main Camera", "Screen"], "error": ""})-"},
+      {R"-(cam; scr; /source/1 ""; /source/1 ""; /source/1 "")-",
+       R"-({"slots": [], "error": ""})-"},
+      {R"-(/source/9 "cam")-",
+       R"-({"slots": [], "error": "Unknown address /source/9."})-"},
+      {R"-(/source/0 "cam")-", R"-({"error": "Unknown address /source/0."})-"},
+      {R"-(/sourcex1 "cam")-", R"-({"error": "Unknown address /sourcex1."})-"},
+      {R"-(/source/11 "cam")-",
+       R"-({"error": "Unknown address /source/11."})-"},
+      {R"-(/sim/nope "cam")-", R"-({"error": "Unknown address /sim/nope."})-"},
+      {"/source/1 1", R"-({"error": "/source/1 takes one text: a source's )-"
+                      R"-(title, or empty to remove it."})-"},
+      {"/source/2", R"-({"error": "/source/2 takes one text: a source's )-"
+                    R"-(title, or empty to remove it."})-"},
+      {R"-(/source/1 "nope")-",
+       R"-({"error": "There is no source called \"nope\"."})-"},
+      {R"-(/sim/refuse "source"; cam)-",
+       R"-({"slots": [], "error": "The recorder refused the new source."})-"},
+      {R"-(cam; rec; /source/1 "")-",
+       R"-({"slots": ["Main Camera"], "state": "recording",
+           "error": "The sources cannot be changed while recording."})-"},
+      // Settings: stored as the app shows them, or refused, the old value
+      // kept.
+      {R"-(/codec "HEVC")-", R"-({"codec": "hevc", "error": ""})-"},
+      {R"-(/codec "hevc" "hevc")-",
+       R"-({"codec": "h264", "error": "codec takes one value."})-"},
+      {R"-(/sim/refuse "codec"; /codec "hevc")-",
+       R"-({"codec": "h264", "error": "The recorder refused the new codec."})-"},
+      {R"-(/codec "vp9")-", R"-({"codec": "h264", "error": "codec must be )-"
+                            R"-(h264, hevc, prores422 or prores4444."})-"},
+      {"/codec 1", R"-({"error": "codec takes a text."})-"},
+      {R"-(/output "Separate"; /layout "GRID")-",
+       R"-({"output": "separate", "layout": "grid"})-"},
+      {R"-(/output "none")-",
+       R"-({"output": "both", "error": "output must be )-"
+       R"-(separate, assembled or both."})-"},
+      {R"-(/layout "stack")-",
+       R"-({"error": "layout must be row, column, grid or focus."})-"},
+      {R"-(/folder "/"; /name "take 1")-",
+       R"-({"folder": "/", "name": "take 1", "error": ""})-"},
+      {R"-(/folder "")-",
+       R"-({"error": "folder must be an existing folder; \"\" is not one."})-"},
+      {R"-(/folder "/no/such")-",
+       R"-({"error": "folder must be an existing folder; \"/no/such\" is )-"
+       R"-(not one."})-"},
+      {R"-(/name "a/b")-",
+       R"-({"name": "", "error": "name must not contain a slash."})-"},
+      {R"-(/sound "COMPUTER")-", R"-({"sound": "computer"})-"},
+      {R"-(/sound "computer"; /sound "")-", R"-({"sound": "", "error": ""})-"},
+      {R"-(stage; /sound "(stage")-", R"-({"sound": "STUDIO (Stage)"})-"},
+      {R"-(/sound "stage")-",
+       R"-({"sound": "", "error": "sound must be computer, empty, or part )-"
+       R"-(of a chosen source's title."})-"},
+      {"/fps 29.97; /bitrate 0",
+       R"-({"fps": 29.97, "bitrate": 0, "error": ""})-"},
+      {"/fps -0.5",
+       R"-({"fps": 0, "error": "fps must be a number of 0 or more."})-"},
+      {"/bitrate inf",
+       R"-({"error": "bitrate must be a number of 0 or more."})-"},
+      {R"-(/fps "30")-", R"-({"error": "fps takes a number."})-"},
+      {"/gap 2147483647", R"-({"gap": 2147483647})-"},
+      {"/gap 2.5",
+       R"-({"gap": 0, "error": "gap must be a whole number of 0 or more."})-"},
+      {"/gap -1", R"-({"error": "gap must be a whole number of 0 or more."})-"},
+      {"/gap 2147483648.0",
+       R"-({"error": "gap must be a whole number of 0 or more."})-"},
+      {"/width 16384; /height 0; /gap 0",
+       R"-({"width": 16384, "height": 0, "error": ""})-"},
+      {"/width 16385", R"-({"width": 0, "error": "width must be a whole )-"
+                       R"-(number from 0 to 16384."})-"},
+      {"/height nan",
+       R"-({"error": "height must be a whole number from 0 to 16384."})-"},
+      {"/performance 1", R"-({"performance": 1})-"},
+      {"/performance 1; /performance 0",
+       R"-({"performance": 0, "error": ""})-"},
+      {"/performance 0.5", R"-({"error": "performance must be 0 or 1."})-"},
+      // Starting: refused with the reason, or started with the error and
+      // the failure cleared.
+      {"rec", R"-({"state": "idle", "error": "No source is chosen."})-"},
+      {R"-(cam; /record "1")-",
+       R"-({"state": "idle", "error": )-"
+       R"-("/record takes 1 to start or 0 to stop."})-"},
+      {"cam; /record 2",
+       R"-({"error": "/record takes 1 to start or 0 to stop."})-"},
+      {"cam; /record 1 1", R"-({"state": "idle", "error": )-"
+                           R"-("/record takes 1 to start or 0 to stop."})-"},
+      {"cam; stop", R"-({"state": "idle", "error": ""})-"},
+      {R"-(cam; /codec "vp9"; rec)-",
+       R"-({"state": "recording", "error": ""})-"},
+      {"cam; rec; rec", R"-({"state": "recording",
+                           "error": "A recording is already in progress."})-"},
+      {"cam; /sim/never_record 1; rec", R"-({"state": "idle", "error": ""})-"},
+      {R"-(cam; /sim/fail_start "Disk full."; rec)-",
+       R"-({"state": "idle", "error": "Disk full."})-"},
+      {R"-(cam; /sim/fail_start "Disk full."; rec; rec)-",
+       R"-({"state": "recording", "error": ""})-"},
+      // The assembled picture may be 16384 on a side, not more.
+      {"cam; scr; stage; /gap 10000; rec",
+       R"-({"state": "idle", "error": "The assembled picture would be )-"
+       R"-(25760 x 1440, larger than 16384 x 16384."})-"},
+      {"cam; scr; stage; /gap 5312; rec", R"-({"state": "recording"})-"},
+      {R"-(cam; scr; stage; /layout "column"; /gap 6572; rec)-",
+       R"-({"state": "recording"})-"},
+      {R"-(cam; scr; stage; /layout "column"; /gap 6573; rec)-",
+       R"-({"state": "idle", "error": "The assembled picture would be )-"
+       R"-(2560 x 16386, larger than 16384 x 16384."})-"},
+      {R"-(cam; scr; stage; /gap 10000; /output "separate"; rec)-",
+       R"-({"state": "recording"})-"},
+      // What each movie is written with: the source's rate up to fps, the
+      // fastest source's in the assembled movie, sound where it goes.
+      {"cam; stage; rec; +1",
+       R"-({"elapsed": 1, "movies": [[true, 30, 0], [true, 25, 1],
+           [true, 30, 0]]})-"},
+      {"cam; stage; /fps 24; rec; +1",
+       R"-({"movies": [[true, 24, 0], [true, 24, 1], [true, 24, 0]]})-"},
+      {R"-(cam; scr; /sound "computer"; /output "separate"; rec; +0.7)-",
+       R"-({"movies": [[true, 21, 0.7], [true, 42, 0.7], [false, 0, 0]]})-"},
+      {"cam; /fps 0.5; rec; +4",
+       R"-({"movies": [[true, 2, 0], [true, 2, 0]]})-"},
+      {"slow; rec; +4", R"-({"movies": [[true, 2, 0], [true, 2, 0]]})-"},
+      {"cam; rec; +0.999999983",
+       R"-({"movies": [[true, 30, 0], [true, 30, 0]]})-"},
+      {R"-(cam; /sound "computer"; rec; +1)-",
+       R"-({"movies": [[true, 30, 0], [true, 30, 1]]})-"},
+      {R"-(cam; stage; /sound "stage"; /output "assembled"; rec; +1)-",
+       R"-({"movies": [[false, 0, 0], [false, 0, 0], [true, 30, 1]]})-"},
+      // Stopping: finishing for finish_seconds, then idle with the failure
+      // the script gave; the elapsed time ends at the stop.
+      {"cam; rec; +1; stop; +0.25",
+       R"-({"state": "finishing", "elapsed": 1})-"},
+      {"cam; /sim/finish_seconds 0.5; rec; +1; stop; +0.5",
+       R"-({"state": "idle", "elapsed": 1})-"},
+      {"cam; /sim/finish_seconds 0; rec; stop", R"-({"state": "idle"})-"},
+      {R"-(cam; /sim/fail_recording "Died."; rec; +1; stop; +1)-",
+       R"-({"state": "idle", "failure": "Died."})-"},
+      {R"-(cam; /sim/fail_recording "Died."; rec; stop; +1; rec)-",
+       R"-({"state": "recording", "failure": ""})-"},
+      {"cam; rec; stop; +1; scr",
+       R"-({"slots": ["Main Camera", "Screen"], "error": ""})-"},
+      // /sim/reset: the settings, slots, faults and recording of a fresh
+      // start.
+      {R"-(cam; /layout "grid"; /sim/refuse "codec";
+          /sim/fail_recording "x"; rec; +1; stop; +1; /nope;
+          /sim/reset; /codec "hevc")-",
+       R"-({"slots": [], "layout": "row", "codec": "hevc", "error": "",
+           "failure": "", "elapsed": 0})-"},
+      {"cam; rec; /sim/reset; cam",
+       R"-({"state": "idle", "slots": ["Main Camera"], "error": ""})-"},
+  };
+  for (const auto& [steps, expected] : rows) {
+    const json view = ScriptedApp().play(steps).view();
+    const json members = json::parse(expected);
+    for (const auto& [key, value] : members.items()) {
+      EXPECT_EQ(view[key], value) << steps << ": " << key;
+    }
+  }
+}
+
+// The settings and sources outlive the app in its state file, saved at each
+// change; each kept value is checked again as a new one would be (without
+// NDI, the studio is no longer offered, nor its sound taken).
+TEST(SimModel, keepsItsStateInItsFile) {
+  const auto path = ::testing::TempDir() + "zindle_model_state.json";
+  const std::vector<std::tuple<std::string, bool, std::string>> rows{
+      {"stage; cam", true, R"-({"slots": ["STUDIO (Stage)", "Main Camera"]})-"},
+      {R"-(stage; cam; /source/1 "")-", true,
+       R"-({"slots": ["Main Camera"]})-"},
+      {R"-(stage; /sound "stage"; /codec "hevc")-", true,
+       R"-({"sound": "STUDIO (Stage)", "codec": "hevc"})-"},
+      {R"-(stage; /sound "stage"; /codec "hevc")-", false,
+       R"-({"slots": [], "sound": "", "codec": "hevc"})-"},
+      {R"-(cam; /codec "hevc"; /sim/reset)-", true,
+       R"-({"slots": [], "codec": "h264"})-"},
+  };
+  for (const auto& [steps, ndiUsable, expected] : rows) {
+    std::remove(path.c_str());
+    ScriptedApp(true, path).play(steps);
+    const json view = ScriptedApp(ndiUsable, path).view();
+    const json members = json::parse(expected);
+    for (const auto& [key, value] : members.items()) {
+      EXPECT_EQ(view[key], value) << steps << ": " << key;
+    }
+  }
+  std::ofstream(path) << json{{"sources", Texts(9, "Screen")},
+                              {"settings", {{"gap", 4}, {"fps", true}}}};
+  const json kept = ScriptedApp(true, path).view();
+  EXPECT_EQ(kept["slots"], json(Texts(8, "Screen")));
+  EXPECT_EQ(kept["gap"], 4);
+  EXPECT_EQ(kept["fps"], 0);
+  std::remove(path.c_str());
+  const json unsaved = ScriptedApp(true, "/no/such/state.json")
+                           .play(R"-(/codec "hevc")-")
+                           .view();
+  EXPECT_TRUE(unsaved["error"].get<std::string>().starts_with(
+      "The settings could not be saved: "));
+}
+
+// The folder at start-up is the system's for temporary files, shown without
+// a trailing slash, or /tmp when there is none; recordings are named by the
+// local date and time.
+TEST(SimModel, startsInTheTemporaryFolder) {
+  const char* saved = std::getenv("TMPDIR");
+  const std::vector<std::pair<std::string, std::string>> rows{
+      {"/tmp/", "/tmp"}, {"//", "/"}, {"/", "/"}, {"/no/such", "/tmp"}};
+  for (const auto& [given, folder] : rows) {
+    setenv("TMPDIR", given.c_str(), 1);
+    EXPECT_EQ(defaultSettings().folder, folder) << given;
+  }
+  saved ? setenv("TMPDIR", saved, 1) : unsetenv("TMPDIR");
+  EXPECT_TRUE(ModelClock::system().dateTime().starts_with("20"));
 }
 
 TEST(SimPicture, placesEachSourceAsItsLayoutSays) {
