@@ -29,8 +29,8 @@ Json fakeTool(std::string_view name, const Json& arguments) {
   if (name == "sized") {
     // A result whose compact text is `bytes` long, the padding all quotes,
     // each written as two bytes.
-    Json result = {{"content", {{{"type", "text"}, {"text", ""}}}},
-                   {"isError", arguments["isError"]}};
+    Json result = {{"content", {{{"type", "text"}, {"text", ""}}}}};
+    if (arguments.contains("isError")) result["isError"] = arguments["isError"];
     const std::size_t padding =
         arguments["bytes"].get<std::size_t>() - result.dump().size();
     result["content"][0]["text"] =
@@ -74,10 +74,11 @@ std::string toolText(const std::string& text, bool isError = true) {
                      R"(","type":"text"}],"isError":)" +
                      (isError ? "true" : "false") + "}");
 }
-std::string sized(std::size_t bytes, bool isError) {
+// A call of "sized" with "isError" as written ("" for none).
+std::string sized(std::size_t bytes, const std::string& isError) {
   return call(R"({"name":"sized","arguments":{"bytes":)" +
               std::to_string(bytes) +
-              ",\"isError\":" + (isError ? "true" : "false") + "}}");
+              (isError.empty() ? "" : ",\"isError\":" + isError) + "}}");
 }
 std::string tooLarge(std::size_t bytes, bool isError) {
   return toolText("The answer is too large to show: " + std::to_string(bytes) +
@@ -161,26 +162,35 @@ TEST(RequestLoop, answersEachRequestLineAndNothingElse) {
        toolText("The tool failed unexpectedly")},
       // Past kMaxResultBytes a result says only how long it was, and
       // whether the tool failed stays as the tool said.
-      {sized(kMaxResultBytes + 1, false), tooLarge(kMaxResultBytes + 1, false)},
-      {sized(kMaxResultBytes + 2, true), tooLarge(kMaxResultBytes + 2, true)},
+      {sized(kMaxResultBytes + 1, "false"),
+       tooLarge(kMaxResultBytes + 1, false)},
+      {sized(kMaxResultBytes + 2, "true"), tooLarge(kMaxResultBytes + 2, true)},
+      // Only a tool that says it did not fail is taken at its word.
+      {sized(kMaxResultBytes + 1, ""), tooLarge(kMaxResultBytes + 1, true)},
       // A line longer than kMaxLineBytes is dropped whole, however long.
       {pingOf(kMaxLineBytes), ping},
       {pingOf(kMaxLineBytes + 1), ""},
       {pingOf(3 * kMaxLineBytes), ""},
       {R"({"id":1,"method":"ping"})", ping},
   };
-  std::string input, output;
+  // The session in pieces of a byte, but for its long lines and long
+  // results, and as read by the mebibyte.
+  std::string input[2], output[2];
   for (const auto& [line, answer] : kRows) {
-    input += (input.empty() ? "" : "\n") + line;
-    output += answer.empty() ? "" : answer + "\n";
+    const bool isLong = line.size() > 64 << 10 || line.find("sized") < 64;
+    for (int whole = isLong; whole < 2; ++whole) {
+      input[whole] += (input[whole].empty() ? "" : "\n") + line;
+      output[whole] += answer.empty() ? "" : answer + "\n";
+    }
   }
-  for (std::size_t piece : {std::size_t{7}, kReadChunkBytes}) {
+  for (const int whole : {0, 1}) {
     toolsRun = 0;
-    EXPECT_EQ(served(input, piece), output) << "pieces of " << piece;
-    EXPECT_EQ(toolsRun, 10);  // none for the tools/call without an id
+    EXPECT_EQ(served(input[whole], whole ? 1 << 20 : 1), output[whole]);
+    EXPECT_EQ(toolsRun, whole ? 11 : 8);  // none for a call without an id
   }
   // A result of exactly the limit is given as the tool wrote it.
-  const std::string atTheLimit = served(sized(kMaxResultBytes, true), 1 << 20);
+  const std::string atTheLimit =
+      served(sized(kMaxResultBytes, "true"), 1 << 20);
   EXPECT_EQ(atTheLimit.size(), ok("1", "").size() + kMaxResultBytes + 1);
   EXPECT_EQ(atTheLimit.find("too large"), std::string::npos);
 }
