@@ -1,7 +1,7 @@
 #!/usr/bin/env node
 // Prints the mutants killed of those that compiled to new code, per source
 // file, from the runs of ../shared/tools/mutants.py --json kept in
-// bench/mutants (one column a run, named by its file). A table of what was
+// bench/mutants (one column a run, named by its file or folder). A table of what was
 // measured, not a test: the runs take hours on two cores.
 //
 // Usage: scripts/mutants_table.mjs   (make mutants)
@@ -9,10 +9,28 @@ import { readdirSync, readFileSync } from "node:fs";
 import { dirname, join } from "node:path";
 
 const folder = join(dirname(new URL(import.meta.url).pathname), "..", "bench", "mutants");
-const runs = readdirSync(folder)
-  .filter((name) => name.endsWith(".json"))
-  .sort()
-  .map((name) => ({ name: name.slice(0, -5), ...JSON.parse(readFileSync(join(folder, name), "utf8")) }));
+// A run is a JSON file of the folder, or a subfolder whose files (runs over
+// some files each) make one run together.
+const order = (name) => name.replace("before", "0").replace("after", "1");
+const read = (path) => JSON.parse(readFileSync(path, "utf8"));
+const runs = readdirSync(folder, { withFileTypes: true })
+  .filter((entry) => entry.isDirectory() || entry.name.endsWith(".json"))
+  .map((entry) => {
+    const name = entry.name.replace(/\.json$/, "");
+    if (!entry.isDirectory()) return { name, ...read(join(folder, entry.name)) };
+    const parts = readdirSync(join(folder, name))
+      .filter((part) => part.endsWith(".json"))
+      .map((part) => read(join(folder, name, part)));
+    return {
+      name,
+      seed: [...new Set(parts.map((part) => part.seed))].join(","),
+      sample: parts.every((part) => !part.sample) ? 0 : "some",
+      files: parts.flatMap((part) => part.files),
+      mutants: parts.flatMap((part) => part.mutants),
+    };
+  })
+  // Each "before" ahead of its "after".
+  .sort((a, b) => order(a.name).localeCompare(order(b.name)));
 
 // file -> run -> [killed, viable]
 const table = new Map();
@@ -38,5 +56,6 @@ for (const file of [...table.keys()].sort()) {
 }
 console.log("all".padEnd(32) + runs.map((run) => cell(total(run.name)).padStart(width)).join(""));
 for (const run of runs) {
-  console.log(`${run.name}: seed ${run.seed}, sample ${run.sample || "all"}, files ${run.files.join(" ")}`);
+  const mutated = [...new Set(run.mutants.map((mutant) => mutant.file))];
+  console.log(`${run.name}: ${run.mutants.length} mutants, seed ${run.seed}, sample ${run.sample || "all"}, of ${mutated.join(" ")}`);
 }
