@@ -107,6 +107,7 @@ TEST(Discovery, probesTheRangeInOrderUntilTheFirstApp) {
       {kMax, 16, {}, 1, 0, "9223372036854775807\u20139223372036854775822"},
       {kMin, kMax, {}, 1, 0, "-9223372036854775808\u2013-2"},
       {0, kMin, {}, 1, 0, "0\u20139223372036854775807"},
+      {0, 0, {}, 1, 0, "0\u2013-1"},
   };
   RecordingSender sender;
   FakeClock clock;
