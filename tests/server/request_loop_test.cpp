@@ -195,6 +195,45 @@ TEST(RequestLoop, answersEachRequestLineAndNothingElse) {
   EXPECT_EQ(atTheLimit.find("too large"), std::string::npos);
 }
 
+using Lines = std::vector<std::string>;
+
+// The lines of at most 8 bytes read from `input` handed out `piece` bytes at
+// a time; a longer line reads "<too long>".
+Lines readLines(const std::string& input, std::size_t piece) {
+  std::size_t offset = 0;
+  LineReader reader(
+      [&](char* buffer, std::size_t size) {
+        const std::size_t count =
+            input.copy(buffer, std::min(size, piece), offset);
+        offset += count;
+        return count;
+      },
+      8);
+  Lines lines;
+  while (auto line = reader.next()) {
+    lines.emplace_back(line->tooLong ? "<too long>" : line->text);
+  }
+  return lines;
+}
+
+// The line limit at every chunk boundary, which the session's mebibyte
+// lines reach only at a few: the same splitting, on lines of 8 bytes.
+TEST(LineReader, splitsLinesWhateverTheChunkBoundaries) {
+  const std::string huge(50 * 8 + 3, 'x');
+  const std::pair<std::string, Lines> kCases[] = {
+      {"{\"a\":1}\n\nlast\n", {"{\"a\":1}", "", "last"}},
+      {"one\r\n\r\n", {"one\r", "\r"}},
+      {"first\nlast", {"first", "last"}},
+      {"12345678\n123456789\nok\n123456789",
+       {"12345678", "<too long>", "ok", "<too long>"}},
+      {huge + "\r\n" + huge + "\nnext", {"<too long>", "<too long>", "next"}},
+  };
+  for (const auto& [input, lines] : kCases) {
+    for (std::size_t piece : {1u, 2u, 3u, 5u, 13u, 64u << 10})
+      EXPECT_EQ(readLines(input, piece), lines) << "pieces of " << piece;
+  }
+}
+
 // How a session ends: at the end of input, when input can no longer be
 // read, or at the first answer that cannot be written, the rest unread.
 // Nothing of an overlong line is kept meanwhile.
