@@ -9,6 +9,7 @@
 #   make bench       the benchmark table (Release build)
 #   make fuzz        each fuzz target for FUZZ_SECONDS (default 600)
 #   make test-ratio  lines of tests against lines of code
+#   make mutants     the small faults the tests catch, per file, as measured
 #   make release     both programs, Release, in build/release
 #   make install     copies the Release build to PREFIX (default /usr/local)
 #   make uninstall   removes what the last `make install` put there
@@ -17,7 +18,7 @@
 #   make mcpb        macOS: the MCP Bundle (.mcpb) of that binary, for desktop
 #                    clients; it fetches its packer alone from npm
 #   make mac-standin Linux: `make universal` and `make mcpb` run through the
-#                    Mac's own paths against a stand-in Mac (tests/mac_standin)
+#                    Mac's own paths against a stand-in Mac (scripts/mac_standin)
 #
 # The builds of `make test`:
 #   release  both programs as they ship, optimised, warnings as errors
@@ -80,7 +81,7 @@ ctest = ctest --test-dir $(BUILD)/$(1) --output-on-failure -j$(JOBS) -E 'Slow\.'
 
 .PHONY: setup release build-release check libcxx test test-check \
   test-libcxx test-slow demo bench fuzz install uninstall package universal \
-  mcpb mac-standin format-check run-bits test-ratio clean
+  mcpb mac-standin format-check run-bits test-ratio mutants clean
 
 setup:
 	@scripts/setup.sh
@@ -131,6 +132,11 @@ run-bits: setup
 
 test-ratio:
 	@scripts/test_ratio.sh
+
+# The table of ../shared/tools/mutants.py's runs kept in bench/mutants (hours
+# of CPU each, so printed, not run).
+mutants:
+	@scripts/mutants_table.mjs
 
 # The rest.
 demo: setup release
@@ -186,7 +192,7 @@ endif
 
 mac-standin:
 	@scripts/setup.sh mac-standin
-	@JOBS=$(JOBS) tests/mac_standin/run.sh
+	@JOBS=$(JOBS) scripts/mac_standin/run.sh
 
 clean:
 	rm -rf $(BUILD)

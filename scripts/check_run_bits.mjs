@@ -26,7 +26,7 @@ const readers = [
   "Makefile",
   ...tracked.filter((path) => path.startsWith(".github/workflows/")),
   ...tracked.filter((path) => /^(\.ci|scripts|tests)\//.test(path) && shebang(path)),
-  ...tracked.filter((path) => path.startsWith("tests/") && path.endsWith(".mjs")),
+  ...tracked.filter((path) => /^(scripts|tests)\//.test(path) && path.endsWith(".mjs")),
 ];
 
 const path = String.raw`"?((?:\$\{?(?:root|here)\}?\/|\.\/)?(?:[\w.-]+\/)*[\w.-]+\.(?:sh|mjs|js|py)|(?:\.ci|scripts|tests)\/[\w./-]+)`;

@@ -112,22 +112,22 @@ setup_macos() {
   fi
 }
 
-# The stand-in Mac's own (tests/mac_standin/run.sh), kept out of the
+# The stand-in Mac's own (scripts/mac_standin/run.sh), kept out of the
 # project's folder in a cache of its own, so that neither `npm ci` nor
 # `make clean` costs its 350 MB again: Apple's libc headers and libSystem's
-# stub, as the Zig package that tests/mac_standin/package-lock.json pins
+# stub, as the Zig package that scripts/mac_standin/package-lock.json pins
 # ships them; and the source of simdjson that the Mac's build compiles,
 # which is Debian's copy of the upstream release Debian builds its own
 # simdjson from, fetched with apt-get from the archive the system's simdjson
 # came from, checked as every Debian package is.
 setup_mac_standin() {
   local cache=${ZINDLE_MAC_STANDIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zindle-mac-standin}
-  local lock="$root/tests/mac_standin/package-lock.json"
+  local lock="$root/scripts/mac_standin/package-lock.json"
   if ! cmp -s "$lock" "$cache/sdk/package-lock.json" ||
     [ ! -d "$cache/sdk/node_modules" ]; then
     say "installing the stand-in Mac's SDK headers into $cache"
     rm -rf "$cache/sdk" && mkdir -p "$cache/sdk"
-    cp "$root/tests/mac_standin/package.json" "$lock" "$cache/sdk/"
+    cp "$root/scripts/mac_standin/package.json" "$lock" "$cache/sdk/"
     (cd "$cache/sdk" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
   fi
   local package version

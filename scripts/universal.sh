@@ -99,7 +99,7 @@ if [ "$dictionaries" -ne 2 ]; then
   say "$dictionaries slices of 2 carry an information dictionary of $version"
   exit 1
 fi
-# The stand-in Mac (tests/mac_standin), on Linux, builds and checks all the
+# The stand-in Mac (scripts/mac_standin), on Linux, builds and checks all the
 # rest but cannot run a Mach-O; the workflow's universal job runs both
 # slices.
 if [ -z "${ZINDLE_MAC_STANDIN:-}" ]; then

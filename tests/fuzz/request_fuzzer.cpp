@@ -15,36 +15,12 @@
 #include "link/recorder.hpp"
 #include "server/dispatch.hpp"
 #include "server/request_handler.hpp"
+#include "support/differential.hpp"
 #include "support/fakes.hpp"
 
 using namespace zindle;
 
 namespace {
-
-// Reading only a request's members must give what reading the whole line
-// and taking them from its value gives.
-void checkRequestMembers(std::string_view line) {
-  const auto members = link::readRequest(line);
-  const std::optional<Json> whole = link::parseJson(line);
-  if (!whole || !whole->is_object()) {
-    if (members) std::abort();
-    return;
-  }
-  const Json id = whole->value("id", Json("absent"));
-  const Json method = whole->value("method", Json());
-  const Json params = whole->value("params", Json());
-  // The id's text, read back, is the id.
-  const std::optional<Json> written =
-      members && members->id ? link::parseJson("[" + *members->id + "]")
-                             : Json::array({"absent"});
-  if (!members || !written || written->at(0) != id ||
-      Json(members->method.value_or("-")) !=
-          (method.is_string() ? method : Json("-")) ||
-      members->params.value_or(nullptr) !=
-          (params.is_object() ? params : Json())) {
-    std::abort();
-  }
-}
 
 // An app that announces itself and answers every namespace read with the
 // same bytes, as they are.
@@ -72,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::size_t newline = std::min(bytes.find('\n'), bytes.size());
   const std::string_view tree = bytes.substr(0, newline);
   const std::string_view input = bytes.substr(std::min(newline + 1, size));
-  checkRequestMembers(tree);
+  if (!testing::readsRequestAsAWhole(tree)) std::abort();
 
   // The app answers every read with that namespace, so it never leaves the
   // state the fuzzer gave it.

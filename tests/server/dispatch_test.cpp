@@ -27,32 +27,44 @@ struct World {
   link::Services services{reader, sender, clock};
 };
 
-// A client that misspells a tool while the app is down hears of the app.
-TEST(Dispatch, findsTheAppBeforeLookingTheNameUp) {
-  for (bool running : {false, true}) {
-    World world{running};
-    try {
-      callTool(world.services, "Recorder_Status", Json::object());
-      ADD_FAILURE() << "no error";
-    } catch (const RecorderError& error) {
-      EXPECT_EQ(error.kind(), running ? RecorderError::Kind::badArguments
-                                      : RecorderError::Kind::unreachable);
-      EXPECT_EQ(error.description(),
-                running ? "unknown tool Recorder_Status"
-                        : RecorderError::unreachable(9231, 16).description());
+// Each tool name, with the app running or not: the app is found first, so a
+// client that misspells a tool while the app is down hears of the app; a
+// tool's status comes back as the indented text of a successful result.
+TEST(Dispatch, findsTheAppThenRunsTheToolTheNameSelects) {
+  struct Row {
+    bool running;
+    std::string name;
+    std::string error;  // "" for the status
+    std::size_t requests;
+  };
+  const std::string unreachable =
+      RecorderError::unreachable(9231, 16).description();
+  const Row kRows[] = {
+      {false, "recorder_status", unreachable, 16},
+      {false, "Recorder_Status", unreachable, 16},
+      {true, "Recorder_Status", "unknown tool Recorder_Status", 1},
+      {true, "", "unknown tool ", 1},
+      {true, "recorder_status", "", 2},
+  };
+  for (const Row& row : kRows) {
+    World world{row.running};
+    Json success;
+    if (row.error.empty()) {
+      const Json status = link::Recorder::find(world.services).status();
+      success = {{"content", {{{"type", "text"}, {"text", json(status)}}}},
+                 {"isError", false}};
+      world.reader.requests.clear();
     }
-    // Only the discovery took place: no tool ran.
-    EXPECT_EQ(world.reader.requests.size(), running ? 1u : 16u);
+    try {
+      EXPECT_EQ(callTool(world.services, row.name, Json::object()), success);
+    } catch (const RecorderError& error) {
+      EXPECT_EQ(error.description(), row.error) << row.name;
+      EXPECT_EQ(error.kind(), row.running ? RecorderError::Kind::badArguments
+                                          : RecorderError::Kind::unreachable);
+    }
+    EXPECT_EQ(world.reader.requests.size(), row.requests) << row.name;
     EXPECT_TRUE(world.sender.datagrams.empty());
   }
-}
-
-TEST(Dispatch, givesTheStatusAsTheIndentedTextOfASuccessfulResult) {
-  World world{true};
-  const Json status = link::Recorder::find(world.services).status();
-  EXPECT_EQ(callTool(world.services, "recorder_status", Json::object()),
-            (Json{{"content", {{{"type", "text"}, {"text", json(status)}}}},
-                  {"isError", false}}));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 # the binary, is said and left to the workflow's macOS jobs.
 #
 # Leaves build/universal/zindle_recorder_mcp and build/mcpb/*.mcpb.
-# Usage: tests/mac_standin/run.sh   (make mac-standin; make test on Linux)
+# Usage: scripts/mac_standin/run.sh   (make mac-standin; make test on Linux)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="$(cd "$here/../.." && pwd)"
