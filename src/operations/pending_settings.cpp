@@ -9,6 +9,7 @@
 
 #include "link/recorder_error.hpp"
 #include "operations/settings_table.hpp"
+#include "operations/status.hpp"
 #include "operations/text_rules.hpp"
 
 namespace zindle::operations {
@@ -128,11 +129,15 @@ PendingSetting folderPath(std::string_view key, const Json& given) {
   return {addressOf(key), std::move(path), std::move(matches)};
 }
 
+// Taken when the read-back is near the number given or the float sent: a
+// float cannot hold 100000.1 or 16777217, and the app keeps what it got.
 PendingSetting realNumber(std::string_view key, const Json& given) {
   const double number = requireNumber(key, given);
-  return {addressOf(key), nearestFloat(number), [number](const Json* value) {
+  const float sent = nearestFloat(number);
+  return {addressOf(key), sent, [number, sent](const Json* value) {
             const double readBack = numberOf(value).value_or(kMissingNumber);
-            return std::fabs(readBack - number) < kRealTolerance;
+            return std::fabs(readBack - number) < kRealTolerance ||
+                   std::fabs(readBack - double{sent}) < kRealTolerance;
           }};
 }
 
@@ -146,13 +151,13 @@ PendingSetting wholeNumber(std::string_view key, const Json& given) {
           }};
 }
 
+// Read back as the status reads a flag, so that what configure takes as on
+// the status reports as on; a value that is no number is never taken.
 PendingSetting onOff(std::string_view key, const Json& given) {
   if (!given.is_boolean()) throw wrongType(key, "true or false");
   const bool on = given.get<bool>();
-  return {addressOf(key), std::int32_t{on ? 1 : 0},
-          [expected = on ? 1.0 : 0.0](const Json* value) {
-            const std::optional<double> readBack = numberOf(value);
-            return readBack && std::trunc(*readBack) == expected;
+  return {addressOf(key), std::int32_t{on ? 1 : 0}, [on](const Json* value) {
+            return numberOf(value) && isSet(value) == on;
           }};
 }
 

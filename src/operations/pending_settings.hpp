@@ -60,9 +60,11 @@ std::vector<PendingSetting> sourceSettings(std::span<const std::string> titles);
 // first of the wrong type throws RecorderError::badArguments with the key
 // and " must be a string", " must be a number" or " must be true or false".
 // Keys it does not know are ignored. Numbers: JSON true and false count as 1
-// and 0 (but "performance" takes only true or false); fps and bitrate are
-// sent as the nearest float and taken within 0.001 (an absent or
-// non-numeric read-back counts as -1); gap, width and height are limited to
+// and 0 (but "performance" takes only true or false, sent as int 1 or 0 and
+// taken when the read-back is a number or a boolean that reads as the same
+// flag as isSet reads it); fps and bitrate are sent as the nearest float
+// and taken within 0.001 of the number given or of that float (an absent
+// or non-numeric read-back counts as -1); gap, width and height are limited to
 // -1000000..1000000, rounded half away from zero and sent as int, and taken
 // when the read-back equals the given number rounded the same way, not
 // limited. Texts are compared as canonical equivalents; codec, output and

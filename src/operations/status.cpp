@@ -67,19 +67,6 @@ const Json* find(const Values& values, const std::string& path) {
   return found == values.end() ? nullptr : &found->second;
 }
 
-// Whole values only: a flag published as 0.5 is not a yes.
-bool isSet(const Json* value) {
-  if (value == nullptr) return false;
-  if (value->is_boolean()) return value->get<bool>();
-  if (value->is_number_unsigned()) return value->get<std::uint64_t>() != 0;
-  if (value->is_number_integer()) return value->get<std::int64_t>() != 0;
-  if (value->is_number_float()) {
-    const double number = value->get<double>();
-    return std::isfinite(number) && number != 0 && std::trunc(number) == number;
-  }
-  return false;
-}
-
 Json valueOf(const Values& values, const std::string& path, Rule rule) {
   const Json* value = find(values, path);
   if (rule == Rule::flag) return isSet(value);
@@ -168,6 +155,18 @@ Json availableSources(const link::Reading& reading) {
 }
 
 }  // namespace
+
+bool isSet(const Json* value) {
+  if (value == nullptr) return false;
+  if (value->is_boolean()) return value->get<bool>();
+  if (value->is_number_unsigned()) return value->get<std::uint64_t>() != 0;
+  if (value->is_number_integer()) return value->get<std::int64_t>() != 0;
+  if (value->is_number_float()) {
+    const double number = value->get<double>();
+    return std::isfinite(number) && number != 0 && std::trunc(number) == number;
+  }
+  return false;
+}
 
 std::string textMember(const Json& status, std::string_view key) {
   if (!status.is_object()) return {};

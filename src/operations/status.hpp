@@ -27,6 +27,11 @@ inline constexpr std::string_view kFailureKey = "failure";
 // whole number, so false). Never throws but std::bad_alloc.
 Json statusFrom(const link::Reading& reading);
 
+// Whether the flag `value` reads as set: JSON true, or a number with a
+// whole, non-zero value (a flag published as 0.5 is not a yes); false for
+// null, which stands for no value. Never throws.
+bool isSet(const Json* value);
+
 // The member `key` of `status` when it is a string, else "". Never throws.
 std::string textMember(const Json& status, std::string_view key);
 

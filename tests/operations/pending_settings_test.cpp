@@ -64,6 +64,10 @@ TEST(PendingSettings, aSettingIsTakenWhenItsReadBackMatchesTheGivenValue) {
       {{{"fps", 29.97}}, {{"/fps", 29.968}}, false},
       {{{"fps", 0}}, {{"/fps", 0.001}}, false},
       {{{"fps", -1}}, Json::object(), true},
+      // ... or within a thousandth of the float sent, which may be further.
+      {{{"bitrate", 100000.1}}, {{"/bitrate", 100000.1015625}}, true},
+      {{{"bitrate", 16777217}}, {{"/bitrate", 16777216}}, true},
+      {{{"bitrate", 100000.1}}, {{"/bitrate", 100000.103}}, false},
       {{{"gap", -1}}, Json::object(), true},
       // Whole numbers rounded half away from zero, limited only when sent.
       {{{"gap", 2.4}}, {{"/gap", 2}}, true},
@@ -71,11 +75,16 @@ TEST(PendingSettings, aSettingIsTakenWhenItsReadBackMatchesTheGivenValue) {
       {{{"gap", 2.5}}, {{"/gap", 2}}, false},
       {{{"gap", -1.5}}, {{"/gap", -2}}, true},
       {{{"width", 5000000}}, {{"/width", 1000000}}, false},
-      // true and false are 1 and 0 on either side; performance reads whole.
+      // true and false are 1 and 0 on either side; performance reads as the
+      // status reads a flag: only a whole non-zero number is on.
       {{{"bitrate", true}}, {{"/bitrate", 1}}, true},
       {{{"bitrate", 1}}, {{"/bitrate", true}}, true},
-      {{{"performance", true}}, {{"/performance", 1.9}}, true},
+      {{{"performance", true}}, {{"/performance", 2}}, true},
+      {{{"performance", true}}, {{"/performance", 1.7}}, false},
+      {{{"performance", false}}, {{"/performance", 1.7}}, true},
       {{{"performance", false}}, {{"/performance", 1}}, false},
+      {{{"performance", false}}, Json::object(), false},
+      {{{"performance", false}}, {{"/performance", "0"}}, false},
       // Choices lowercased, then texts compared as canonical equivalents.
       {{{"codec", "H264"}}, {{"/codec", "h264"}}, true},
       {{{"codec", "H264"}}, {{"/codec", "H264"}}, false},
