@@ -13,15 +13,22 @@ add_library(zindle::platform ALIAS zindle_platform)
 add_library(zindle_simdjson INTERFACE)
 add_library(zindle::simdjson ALIAS zindle_simdjson)
 
-if(APPLE)
-  # Homebrew installs simdjson both ways; the archive is named outright so
-  # that its dynamic library, outside the system, is never linked.
+# Homebrew installs simdjson both ways; the archive is named outright so
+# that its dynamic library, outside the system, is never linked. Elsewhere
+# an archive given as SIMDJSON_ARCHIVE is taken the same way (the stand-in
+# Mac's build against Homebrew's version).
+if(APPLE OR SIMDJSON_ARCHIVE)
   find_path(SIMDJSON_INCLUDE_DIR simdjson.h REQUIRED)
   find_library(SIMDJSON_ARCHIVE NAMES libsimdjson.a REQUIRED)
   target_include_directories(zindle_simdjson SYSTEM INTERFACE
                              ${SIMDJSON_INCLUDE_DIR})
   target_link_libraries(zindle_simdjson INTERFACE ${SIMDJSON_ARCHIVE})
+else()
+  find_package(simdjson REQUIRED)
+  target_link_libraries(zindle_simdjson INTERFACE simdjson::simdjson)
+endif()
 
+if(APPLE)
   # The SDK's libcurl is /usr/lib/libcurl.4.dylib at run time: part of the
   # system, in its shared cache, so linking it costs the start-up nothing.
   find_library(ZINDLE_SYSTEM_CURL curl PATHS "${CMAKE_OSX_SYSROOT}/usr/lib"
@@ -33,9 +40,6 @@ if(APPLE)
   target_link_libraries(zindle_platform INTERFACE ${ZINDLE_SYSTEM_CURL}
                         "-framework CoreFoundation")
 else()
-  find_package(simdjson REQUIRED)
-  target_link_libraries(zindle_simdjson INTERFACE simdjson::simdjson)
-
   # libcurl and ICU are opened on first use (src/link/curl_library.cpp,
   # src/operations/unicode_icu.cpp): linking libcurl loads two dozen
   # libraries at every start, five times the server's own start-up, and

@@ -61,7 +61,10 @@ endwhile()
 
 # The MCP Bundle's manifest (make mcpb): the version, and the platform the
 # build is for. Users install the Mac's; the Linux one is the end-to-end
-# tests' and says so.
+# tests' and says so. The server is started through /bin/sh, which gives
+# it its run bit first when it has none: the desktop app on macOS writes
+# every file it unpacks with mode 0600, whatever the bundle stores, and
+# could not start it directly (EACCES). A mode changes no signature.
 if(APPLE)
   set(ZINDLE_MCPB_PLATFORM darwin)
   set(ZINDLE_MCPB_WHERE "The server finds the app on this Mac, reads its \

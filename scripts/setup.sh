@@ -112,14 +112,25 @@ setup_macos() {
   fi
 }
 
+# The Debian archive the system's simdjson came from; apt's lists name it.
+debian_archive() {
+  where() { apt-get download --print-uris libsimdjson-dev 2>/dev/null |
+    sed -n "s|^'\(.*\)/pool/.*|\1|p"; }
+  if [ -z "$(where)" ]; then
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  fi
+  where
+}
+
 # The stand-in Mac's own (scripts/mac_standin/run.sh), kept out of the
 # project's folder in a cache of its own, so that neither `npm ci` nor
-# `make clean` costs its 350 MB again: Apple's libc headers and libSystem's
+# `make clean` costs its 380 MB again: Apple's libc headers and libSystem's
 # stub, as the Zig package that scripts/mac_standin/package-lock.json pins
 # ships them; and the source of simdjson that the Mac's build compiles,
 # which is Debian's copy of the upstream release Debian builds its own
 # simdjson from, fetched with apt-get from the archive the system's simdjson
-# came from, checked as every Debian package is.
+# came from, checked as every Debian package is; and Homebrew's versions
+# (below).
 setup_mac_standin() {
   local cache=${ZINDLE_MAC_STANDIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zindle-mac-standin}
   local lock="$root/scripts/mac_standin/package-lock.json"
@@ -137,14 +148,7 @@ setup_mac_standin() {
     >/dev/null; then
     say "fetching the source of $package $version into $cache"
     local uri codename apt="$cache/apt"
-    # The archive the system's simdjson came from; apt's lists name it.
-    where() { apt-get download --print-uris libsimdjson-dev 2>/dev/null |
-      sed -n "s|^'\(.*\)/pool/.*|\1|p"; }
-    uri=$(where)
-    if [ -z "$uri" ]; then
-      as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-      uri=$(where)
-    fi
+    uri=$(debian_archive)
     codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
     mkdir -p "$apt/lists/partial" "$apt/archives/partial"
     echo "deb-src $uri $codename main" >"$apt/sources.list"
@@ -159,6 +163,44 @@ setup_mac_standin() {
       apt-get -qq "${options[@]}" source --download-only \
         "$package=$version" >/dev/null)
   fi
+  setup_homebrew_versions "$cache"
+}
+
+# The versions of simdjson and cpp-httplib that Homebrew ships are newer
+# than this Debian's; the stand-in Mac compiles the server and the simulator
+# against the nearest that Debian publishes, those of its development suite
+# (sid), fetched once into the cache with apt-get and checked as every
+# Debian package is: cpp-httplib's source, whose header the simulator takes
+# alone, as it takes Homebrew's; and simdjson's development package, its
+# header and static archive (the newer source archives of simdjson are not
+# served here, so the universal binary builds from the one above).
+setup_homebrew_versions() {
+  local cache=$1/homebrew-versions
+  if [ -f "$cache/versions" ]; then return; fi
+  say "fetching the newer simdjson and cpp-httplib into $cache"
+  local apt="$1/apt-sid" uri
+  uri=$(debian_archive)
+  mkdir -p "$apt/lists/partial" "$apt/archives/partial"
+  printf 'deb %s sid main\ndeb-src %s sid main\n' "$uri" "$uri" >"$apt/sources.list"
+  local options=(-o "Dir::Etc::SourceList=$apt/sources.list"
+    -o Dir::Etc::SourceParts=/dev/null -o "Dir::State::Lists=$apt/lists"
+    -o "Dir::State::Status=/dev/null" -o "Dir::Cache=$apt")
+  [ "$(id -u)" -ne 0 ] || options+=(-o APT::Sandbox::User=root)
+  apt-get -qq "${options[@]}" update
+  rm -rf "$cache" && mkdir -p "$cache/download" "$cache/httplib" "$cache/simdjson"
+  (cd "$cache/download" &&
+    apt-get -qq "${options[@]}" source --download-only cpp-httplib >/dev/null &&
+    apt-get -qq "${options[@]}" download libsimdjson-dev >/dev/null)
+  local archive
+  archive=$(compgen -G "$cache/download/cpp-httplib_*.orig.tar.*" | head -n 1)
+  tar -xf "$archive" -C "$cache/httplib" --strip-components 1 --wildcards '*/httplib.h'
+  dpkg-deb -x "$cache"/download/libsimdjson-dev_*.deb "$cache/simdjson"
+  {
+    echo "cpp-httplib $(sed -n 's/^#define CPPHTTPLIB_VERSION "\(.*\)"$/\1/p' "$cache/httplib/httplib.h")"
+    echo "simdjson $(dpkg-deb -f "$cache"/download/libsimdjson-dev_*.deb Version)"
+  } >"$cache/versions.new"
+  mv "$cache/versions.new" "$cache/versions"
+  rm -rf "$apt"
 }
 
 # The Codex and Gemini CLIs of tests/e2e/clients.test.mjs, each pinned by a
@@ -192,7 +234,7 @@ if [ "$mode" = all ] || [ "$mode" = bench ] || [ "$mode" = mac-standin ]; then
     Linux)
       if command -v apt-get >/dev/null 2>&1; then
         setup_debian
-        # 350 MB that only the stand-in Mac reads: not for the demo.
+        # 380 MB that only the stand-in Mac reads: not for the demo.
         if [ "$mode" = mac-standin ]; then setup_mac_standin; fi
       else
         say "not a Debian-like system: install the packages named in README.md"

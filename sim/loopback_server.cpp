@@ -93,20 +93,31 @@ class ConnectionThreads : public httplib::TaskQueue {
 
 // The library's server, each of whose connections goes through an
 // HttpConnection: the library's own waits only each read, for as long as
-// the client keeps sending, and stopping waits for all of them.
+// the client keeps sending, and stopping waits for all of them. Of the
+// library it takes what a server of its own is given to override and call,
+// and keeps its settings and state itself, so that they mean the same in
+// every version of the library.
 class BoundedServer : public httplib::Server {
  public:
+  // The listening socket, as the library hands it to the socket options
+  // before binding it.
+  void listensOn(int socket) { listening_ = socket; }
+
   // The library listens with a backlog of 5: a burst of connections beyond
   // it has its handshakes dropped and retried a second later, the page's
   // poll among them. Listening again only widens the queue.
-  void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+  void widenBacklog() const { ::listen(listening_, SOMAXCONN); }
+
+  // Every connection's waits end from now on.
+  void stopping(bool now) { stopping_ = now; }
+
+  void keepIdle(std::chrono::seconds idle) { idle_ = idle; }
 
  private:
   bool process_and_close_socket(socket_t socket) override {
-    HttpConnection connection(socket, [this] { return isStopping(); });
-    const auto idle = std::chrono::seconds(keep_alive_timeout_sec_);
-    for (std::size_t left = keep_alive_max_count_;
-         left > 0 && connection.awaitRequest(idle); --left) {
+    HttpConnection connection(socket, [this] { return stopping_.load(); });
+    for (std::size_t left = kRequestsPerConnection;
+         left > 0 && connection.awaitRequest(idle_); --left) {
       connection.startRequest(HttpConnection::Clock::now() +
                               LoopbackServer::kRequestTime);
       bool closed = false;
@@ -135,9 +146,14 @@ class BoundedServer : public httplib::Server {
     }
   }
 
-  // stop() gives the listening socket up first.
-  bool isStopping() const { return svr_sock_ == INVALID_SOCKET; }
+  int listening_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::chrono::seconds idle_ = LoopbackServer::kIdleTime;
 };
+
+BoundedServer& bounded(httplib::Server& server) {
+  return static_cast<BoundedServer&>(server);
+}
 
 }  // namespace
 
@@ -146,12 +162,10 @@ LoopbackServer::LoopbackServer(std::string what, std::size_t connections)
   server_->new_task_queue = [connections] {
     return new ConnectionThreads(connections);
   };
-  server_->set_keep_alive_max_count(kRequestsPerConnection);
   // An answer leaves in two writes (head, then body); with Nagle's delay on,
   // the body waits for the client's delayed acknowledgement of the head,
   // some 40 ms per read on a kept connection.
   server_->set_tcp_nodelay(true);
-  server_->set_socket_options(claimPortAlone);
   // Without a handler of its own, the library would tell the client the
   // exception's text in a header.
   server_->set_exception_handler(
@@ -163,16 +177,31 @@ LoopbackServer::~LoopbackServer() { stop(); }
 
 int LoopbackServer::start(int port) {
   errno = 0;
-  const int bound = port == 0 ? server_->bind_to_any_port(kLoopback)
-                    : server_->bind_to_port(kLoopback, port) ? port
-                                                             : -1;
+  int bound = -1;
+  if (port == 0) {
+    // A port of the system's choosing without the option, so that macOS
+    // chooses none another socket listens on at every address; none of
+    // this program's earlier runs is waiting on it.
+    server_->set_socket_options(
+        [this](int socket) { bounded(*server_).listensOn(socket); });
+    bound = server_->bind_to_any_port(kLoopback);
+  } else if (isListenedOn(port)) {
+    errno = EADDRINUSE;
+  } else {
+    server_->set_socket_options([this](int socket) {
+      bounded(*server_).listensOn(socket);
+      claimPortAlone(socket);
+    });
+    if (server_->bind_to_port(kLoopback, port)) bound = port;
+  }
   if (bound < 0) {
     const int reason = errno;
     throw std::runtime_error(
         "cannot bind the " + what_ + " port " + std::to_string(port) +
         (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
   }
-  static_cast<BoundedServer&>(*server_).widenBacklog();
+  bounded(*server_).widenBacklog();
+  bounded(*server_).stopping(false);
   listenEnded_ = false;
   thread_ = std::thread([this] {
     server_->listen_after_bind();
@@ -190,7 +219,12 @@ int LoopbackServer::start(int port) {
   return bound;
 }
 
+void LoopbackServer::keepIdle(std::chrono::seconds idle) {
+  bounded(*server_).keepIdle(idle);
+}
+
 void LoopbackServer::stop() {
+  bounded(*server_).stopping(true);
   server_->stop();
   if (thread_.joinable()) thread_.join();
 }

@@ -28,11 +28,12 @@ namespace zindle::sim {
 // Each connection is served on a thread of its own, up to `connections` at
 // once, so that a client who is slow to ask keeps no other waiting; each
 // request has kRequestTime to arrive whole, a connection is closed after
-// the library's keep-alive time without one, and stop() ends every
+// its idle time (kIdleTime unless told) without one, and stop() ends every
 // connection within a second, whatever its client does.
 class LoopbackServer {
  public:
   static constexpr auto kRequestTime = std::chrono::seconds(2);
+  static constexpr auto kIdleTime = std::chrono::seconds(5);
 
   // `what` names the port in errors, as in "cannot bind the `what` port";
   // `connections` is how many are served at once; more wait their turn.
@@ -50,6 +51,9 @@ class LoopbackServer {
   // also when another program listens on it at every address: the server
   // would find this one there in its place.
   int start(int port);
+
+  // How long a connection may wait for its next request; before start().
+  void keepIdle(std::chrono::seconds idle);
 
   // Stops serving and waits for the thread to end. Safe to call more than
   // once, and before start().

@@ -1,5 +1,6 @@
 #include "sim/view_server.hpp"
 
+#include <chrono>
 #include <string_view>
 
 #include <httplib.h>
@@ -20,7 +21,7 @@ constexpr std::string_view kPageFile = "index.html";
 // with room for many more clients that are slow to ask. A connection left
 // idle for a second is closed.
 constexpr std::size_t kConnections = 128;
-constexpr time_t kIdleSeconds = 1;
+constexpr auto kIdleTime = std::chrono::seconds(1);
 
 // The page, its style and script come from this server alone, so the
 // browser is told to run nothing else and to load nothing from elsewhere.
@@ -63,7 +64,7 @@ ViewServer::ViewServer(RecorderModel& model, const RecentMessages& messages,
 int ViewServer::start(int port) {
   using Outcome = httplib::Server::HandlerResponse;
   auto& server = listener_.http();
-  server.set_keep_alive_timeout(kIdleSeconds);
+  listener_.keepIdle(kIdleTime);
   server.set_default_headers(kSafetyHeaders);
   server.set_pre_routing_handler(
       [](const httplib::Request& request, httplib::Response& response) {

@@ -1,7 +1,9 @@
 // Checks an MCP Bundle (.mcpb, a zip) from its bytes: its
 // server/zindle_recorder_mcp is the given binary, byte for byte, with its run
-// bit, as a Mac's unzip restores it; and unpacks it into the given folder,
-// for the packer to validate the manifest with the files it names.
+// bit, as a Mac's unzip restores it; its manifest starts the server through
+// the system's shell, which needs no run bit of the bundle's files; and
+// unpacks it into the given folder as the desktop app on macOS does, every
+// file 0600, for the packer to validate the manifest with the files it names.
 //
 // Usage: node check_bundle.mjs <bundle.mcpb> <binary> <folder>
 import { mkdirSync, readFileSync, rmSync, writeFileSync } from "node:fs";
@@ -48,12 +50,17 @@ if (!server.data.equals(readFileSync(binaryPath))) {
 if ((server.mode & 0o111) === 0) {
   fail(`server/zindle_recorder_mcp has no run bit (mode ${server.mode.toString(8)})`);
 }
-if (!files.has("manifest.json")) fail("no manifest.json");
+const manifest = files.get("manifest.json");
+if (manifest === undefined) fail("no manifest.json");
+const { command } = JSON.parse(manifest.data.toString("utf8")).server.mcp_config;
+if (command.includes("${__dirname}")) {
+  fail(`the manifest starts ${command}, which the desktop app unpacks without its run bit`);
+}
 rmSync(folder, { recursive: true, force: true });
 for (const [name, file] of files) {
   if (name.endsWith("/")) continue;
   const path = join(folder, name);
   if (!path.startsWith(`${folder}/`)) fail(`${name} would land outside`);
   mkdirSync(dirname(path), { recursive: true });
-  writeFileSync(path, file.data, { mode: file.mode & 0o777 || 0o644 });
+  writeFileSync(path, file.data, { mode: 0o600 });
 }

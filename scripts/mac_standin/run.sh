@@ -2,7 +2,9 @@
 # The Mac's build, run on Linux against a stand-in Mac: `make mcpb` (and so
 # `make universal`) through the Makefile's Darwin branch, scripts/universal.sh,
 # scripts/check_runtime.sh and scripts/mcpb.sh as they are, then
-# scripts/formula.sh with the formulas it writes. The stand-ins of the Mac's
+# scripts/formula.sh with the formulas it writes; and first, for this
+# machine, the server and the simulator with their tests against the newer
+# simdjson and cpp-httplib that Homebrew ships. The stand-ins of the Mac's
 # commands (bin/: each says what it stands for) come first on PATH; CMake is
 # told it builds for macOS by toolchain.cmake; the SDK is laid out by
 # make_sdk.sh. Everything else runs for real. What only a Mac can do, run
@@ -28,13 +30,43 @@ for tool in clang-19 clang++-19 ld64.lld-19 llvm-lipo-19 llvm-otool-19 \
   command -v "$tool" >/dev/null ||
     { say "$tool is missing: run make mac-standin"; exit 1; }
 done
-if [ ! -d "$zig/lib/libc" ] || ! compgen -G "$cache/simdjson/*.orig.tar.*" >/dev/null; then
-  say "the SDK's headers or simdjson's source are missing from $cache: run make mac-standin"
+versions="$cache/homebrew-versions"
+if [ ! -d "$zig/lib/libc" ] || ! compgen -G "$cache/simdjson/*.orig.tar.*" >/dev/null ||
+  [ ! -f "$versions/versions" ]; then
+  say "the SDK's headers, simdjson's source or Homebrew's versions are missing" \
+    "from $cache: run make mac-standin"
   exit 1
 fi
 
 state="$root/build/mac-standin"
 mkdir -p "$state"
+
+# Homebrew builds the server and the simulator against its own simdjson and
+# cpp-httplib, newer than this Debian's: both are built here against the
+# nearest versions Debian publishes, taken as Homebrew's are (simdjson's
+# archive named outright, cpp-httplib's header alone), for this machine,
+# and their tests run: the server's over pipes (the JSON it reads through
+# simdjson), the simulator's, and the connections the simulator serves
+# through cpp-httplib.
+say "the server and the simulator against" \
+  "$(paste -sd ' ' "$versions/versions" | sed 's/ \([^ ]*\) / \1, /')"
+simdjson_archive=$(compgen -G "$versions/simdjson/usr/lib/*/libsimdjson_static.a" | head -n 1)
+newer="$state/homebrew-versions"
+cmake -S "$root" -B "$newer" -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Debug \
+  -DZINDLE_WERROR=ON -DCMAKE_CXX_COMPILER=g++ \
+  -DSIMDJSON_INCLUDE_DIR="$versions/simdjson/usr/include" \
+  -DSIMDJSON_ARCHIVE="$simdjson_archive" \
+  -DHTTPLIB_INCLUDE_DIR="$versions/httplib" >/dev/null
+cmake --build "$newer" -j"${JOBS:-2}" --target zindle_recorder_mcp \
+  zindle_recorder_sim sim_tests >/dev/null
+ctest --test-dir "$newer" --output-on-failure -j"${JOBS:-2}" \
+  -R '^(integration|Sim.*)$' >"$newer/ctest.log" ||
+  { cat "$newer/ctest.log" >&2; exit 1; }
+ZINDLE_SIM="$newer/sim/zindle_recorder_sim" node --test \
+  "$root/tests/e2e/sim_clients.test.mjs" >"$newer/sim_clients.log" ||
+  { cat "$newer/sim_clients.log" >&2; exit 1; }
+grep -E '^[0-9]+% tests passed' "$newer/ctest.log" >&2
+
 "$here/make_sdk.sh" "$zig" "$state/MacOSX14.0.sdk"
 # Homebrew's prefix: nlohmann-json's own folder, and simdjson's header where
 # Homebrew's include folder has it, which the build must not read.
@@ -92,7 +124,8 @@ node "$here/check_bundle.mjs" "${bundles[0]}" "$binary" "$state/bundle"
 node "$root/node_modules/@anthropic-ai/mcpb/dist/cli/cli.js" validate \
   "$state/bundle/manifest.json" >/dev/null
 say "universal (arm64, x86_64), macOS 13.0 on, system libraries only," \
-  "Info.plist $version, signed ad hoc; the bundle holds it, run bit and all"
+  "Info.plist $version, signed ad hoc; the bundle holds it, run bit and all," \
+  "and starts it through the shell"
 
 say "the Homebrew formulas"
 archive="$state/source.tar.gz"

@@ -1,11 +1,12 @@
 // The simulator against clients that are slow, idle or in its way: none of
 // them keeps another client waiting, none keeps it from ending at SIGTERM,
-// and a port another program holds is refused.
+// a port another program holds is refused, and one its own last run held
+// is taken again at once.
 import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { createSocket } from "node:dgram";
 import { once } from "node:events";
-import { get } from "node:http";
+import { Agent, get } from "node:http";
 import { connect, createServer } from "node:net";
 import { test } from "node:test";
 
@@ -157,7 +158,7 @@ test("SIGTERM ends the simulator at once, whatever its clients are doing", async
 
 // Runs the simulator with `args` until it ends by itself, or until it is
 // ready: then it is ended, with a signal and not a status.
-async function refusal(args) {
+async function outcome(args) {
   const child = spawn(simPath, args, { stdio: ["ignore", "pipe", "pipe"] });
   let [stdout, stderr] = ["", ""];
   child.stdout.on("data", (chunk) => {
@@ -169,7 +170,16 @@ async function refusal(args) {
   return { code, stdout, stderr };
 }
 
-test("a port another program holds is refused, whoever holds it at whatever address", async () => {
+// A port no one holds now: the system's choice, given back.
+async function freePort() {
+  const server = createServer().listen(0, "127.0.0.1");
+  await once(server, "listening");
+  const { port } = server.address();
+  await new Promise((done) => server.close(done));
+  return port;
+}
+
+test("a port another program holds is refused, whoever holds it at whatever address; its own last run's is taken again", async () => {
   const first = await startSimulator();
   const tcp = createServer().listen(0, "0.0.0.0");
   await once(tcp, "listening");
@@ -177,6 +187,21 @@ test("a port another program holds is refused, whoever holds it at whatever addr
   udp.bind(0, "0.0.0.0");
   await once(udp, "listening");
   const [held, udpHeld] = [tcp.address().port, udp.address().port];
+  // A simulator on fixed ports that the server and the page kept a
+  // connection to, ended: it closed them on its side, and they wait out
+  // TIME_WAIT on its ports when it starts again at once.
+  const [query, view] = [await freePort(), await freePort()];
+  const last = await startSimulator(["--view", String(view)], query);
+  const agent = new Agent({ keepAlive: true });
+  for (const port of [query, view]) {
+    await new Promise((done, failed) => get({ port, host: "127.0.0.1", path: "/", agent },
+      (answer) => answer.resume().on("end", done)).on("error", failed));
+  }
+  await last.stop();
+  agent.destroy();
+  // Refused with `message`, or (null) ready, and ended by the test.
+  const expected = (message) => message === null ? { code: null, ready: true, stderr: "" }
+    : { code: 1, ready: false, stderr: `zindle_recorder_sim: ${message}: Address already in use\n` };
   try {
     for (const [args, message] of [
       // A second simulator: cpp-httplib's own options would let it share.
@@ -184,9 +209,11 @@ test("a port another program holds is refused, whoever holds it at whatever addr
       [["--port", String(held)], `cannot bind the OSCQuery port ${held}`],
       [["--port", "0", "--view", String(held)], `cannot bind the view port ${held}`],
       [["--port", "0", "--osc-port", String(udpHeld)], `cannot bind the OSC port ${udpHeld}`],
+      [["--port", String(query), "--view", String(view)], null],
     ]) {
-      assert.deepEqual(await refusal(args),
-        { code: 1, stdout: "", stderr: `zindle_recorder_sim: ${message}: Address already in use\n` }, args.join(" "));
+      const { code, stdout, stderr } = await outcome(args);
+      const ready = stdout.startsWith(`zindle_recorder_sim ready: query port ${args[1]},`);
+      assert.deepEqual({ code, ready, stderr }, expected(message), args.join(" "));
     }
   } finally {
     tcp.close();
