@@ -102,6 +102,8 @@ ChildProcess::Memory ChildProcess::memory() const {
                       reinterpret_cast<rusage_info_t*>(&usage)) != 0) {
     return {};
   }
+  // The libraries are left uncounted: the system's come mapped whole from
+  // the shared cache, so a count of them would say nothing of the call.
   return {static_cast<long>(usage.ri_lifetime_max_phys_footprint / 1024),
           static_cast<long>(usage.ri_phys_footprint / 1024)};
 }
