@@ -86,7 +86,7 @@ void BM_ReadStatus(benchmark::State& state) {
   int nodes = static_cast<int>(state.range(0));
   const std::string text = makeNamespace(nodes).dump();
   for (auto _ : state) {
-    link::Reading reading;
+    link::NamespaceSnapshot reading;
     link::readNamespace(text, reading);
     benchmark::DoNotOptimize(operations::statusFrom(reading));
   }
@@ -100,7 +100,7 @@ BENCHMARK(BM_ReadStatus)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000);
 void BM_ReadNamespace(benchmark::State& state) {
   const std::string text = makeNamespace(120).dump();
   for (auto _ : state) {
-    link::Reading reading;
+    link::NamespaceSnapshot reading;
     benchmark::DoNotOptimize(link::readNamespace(text, reading));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -109,7 +109,7 @@ void BM_ReadNamespace(benchmark::State& state) {
 BENCHMARK(BM_ReadNamespace);
 
 void BM_JsonOfStatus(benchmark::State& state) {
-  link::Reading reading;
+  link::NamespaceSnapshot reading;
   link::readNamespace(makeNamespace(120).dump(), reading);
   Json status = operations::statusFrom(reading);
   for (auto _ : state) benchmark::DoNotOptimize(json(status));

@@ -3,7 +3,6 @@
 
 #include "link/recorder.hpp"
 
-#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -15,27 +14,6 @@ namespace zindle::link {
 namespace {
 
 constexpr std::string_view kHostInfoPath = "/?HOST_INFO";
-
-struct PortRange {
-  std::int64_t first;
-  std::int64_t last;
-};
-
-// The candidates first .. first + count - 1 that are TCP ports, or nothing.
-// The range comes from the environment, so its end is computed without ever
-// leaving the signed 64-bit range.
-std::optional<PortRange> probedPorts(std::int64_t first, std::int64_t count) {
-  if (count <= 0 || first > kHighestPort) return std::nullopt;
-  std::int64_t last = kHighestPort;
-  if (first < 0) {
-    last = std::min(last, first + (count - 1));
-  } else if (count - 1 <= kHighestPort - first) {
-    last = first + (count - 1);
-  }
-  const std::int64_t lowest = std::max(first, kLowestPort);
-  if (lowest > last) return std::nullopt;
-  return PortRange{lowest, last};
-}
 
 }  // namespace
 

@@ -236,7 +236,7 @@ Settling settlingOf(const std::optional<element>& range, array& titles) {
 // and what it would have taken is left for the others.
 void visit(const std::optional<element>& fullPath,
            const std::optional<element>& values,
-           const std::optional<element>& range, Reading& reading,
+           const std::optional<element>& range, NamespaceSnapshot& reading,
            std::size_t& budget) {
   std::string_view path;
   array value;
@@ -316,7 +316,7 @@ std::optional<std::int64_t> appOscPort(std::string_view body) {
   return static_cast<std::int64_t>(port);
 }
 
-bool readNamespace(std::string_view body, Reading& reading) {
+bool readNamespace(std::string_view body, NamespaceSnapshot& reading) {
   element root;
   object top;
   if (parse(body).get(root) || root.get_object().get(top)) return false;

@@ -14,7 +14,7 @@
 
 namespace zindle::link {
 
-struct Reading;
+struct NamespaceSnapshot;
 
 // Documents nested deeper are not read: requests and namespaces are a few
 // levels deep, and the writer of Json values recurses.
@@ -81,6 +81,6 @@ std::optional<std::int64_t> appOscPort(std::string_view body);
 // node left out, and so no sources. Returns false, leaving `reading`
 // untouched, when `body` is not one JSON object (as parseJson says). Never
 // throws but std::bad_alloc.
-bool readNamespace(std::string_view body, Reading& reading);
+bool readNamespace(std::string_view body, NamespaceSnapshot& reading);
 
 }  // namespace zindle::link

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -15,6 +16,14 @@ using Json = nlohmann::json;
 // "/" not escaped, non-ASCII written as UTF-8. Returns nothing when the value
 // cannot be written (a string that is not valid UTF-8). Never throws.
 std::optional<std::string> compactJson(const Json& value);
+
+// The member `key` of `value` when `value` is an object that has one, and,
+// when `isType` is given, the member has the type it tests; else null.
+const Json* memberOf(const Json& value, std::string_view key,
+                     bool (Json::*isType)() const noexcept = nullptr);
+
+// The member `key` of `value` when it is a string, else "".
+std::string textMemberOf(const Json& value, std::string_view key);
 
 // The readable form of `value`: indented, the members of every object in
 // ascending order of their keys, "/" not escaped. Returns "{}" when the value

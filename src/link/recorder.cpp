@@ -1,6 +1,7 @@
 #include "link/recorder.hpp"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "link/http_reader.hpp"
@@ -9,13 +10,24 @@
 
 namespace zindle::link {
 
-Reading Recorder::read() const {
+const Json* NamespaceSnapshot::at(std::string_view path) const {
+  const auto found = values.find(path);
+  return found == values.end() ? nullptr : &found->second;
+}
+
+std::string NamespaceSnapshot::textAt(std::string_view path) const {
+  const Json* value = at(path);
+  if (value == nullptr || !value->is_string()) return {};
+  return value->get<std::string>();
+}
+
+NamespaceSnapshot Recorder::read() const {
   const std::optional<std::string_view> body =
       services->reader.get(queryPort, "/", kNamespaceTimeout);
-  Reading reading;
+  NamespaceSnapshot snapshot;
   // An answer that is not one JSON object is no namespace at all.
-  if (!body || !readNamespace(*body, reading)) throw unreachable();
-  return reading;
+  if (!body || !readNamespace(*body, snapshot)) throw unreachable();
+  return snapshot;
 }
 
 void Recorder::send(std::string_view address,

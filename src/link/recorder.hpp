@@ -4,6 +4,7 @@
 // src/link; the operations behind the tools live in src/operations.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -40,13 +41,27 @@ struct Services {
   std::int64_t portsToTry = kPortsToTry;
 };
 
-// One reading of the app's namespace.
-struct Reading {
+// Looks up a path given as a string_view without copying it into a string.
+struct PathHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view path) const noexcept {
+    return std::hash<std::string_view>{}(path);
+  }
+};
+
+// What one read of the app's namespace found: its values and its sources.
+// Every layer reads the values through at() and textAt().
+struct NamespaceSnapshot {
   // Full path of every node that has a value, to the first element of its
   // "VALUE" array.
-  std::unordered_map<std::string, Json> values;
+  std::unordered_map<std::string, Json, PathHash, std::equal_to<>> values;
   // Titles of the sources that can be chosen, in the app's order.
   std::vector<std::string> sources;
+
+  // The value at `path`, or null when the app has none there.
+  const Json* at(std::string_view path) const;
+  // The text at `path`; "" when there is none or it is no string.
+  std::string textAt(std::string_view path) const;
 };
 
 // The state and last error of the app, each "" when missing or not a string.
@@ -71,7 +86,7 @@ class Recorder {
 
   // Reads the whole namespace. Throws RecorderError::unreachable when the app
   // gives no JSON object in time.
-  Reading read() const;
+  NamespaceSnapshot read() const;
 
   // Sends one OSC message to the app; never throws, nothing is confirmed.
   // A text is cut at its first zero byte (see encodeOscMessage).

@@ -1,21 +1,17 @@
 #include "link/recorder_error.hpp"
 
-#include <limits>
 #include <utility>
 
+#include "link/ports.hpp"
 #include "link/recorder.hpp"
 
 namespace zindle {
 namespace {
 
-// The last port of the range in decimal. The first port is whatever the
-// environment said, so the sum may leave the signed 64-bit range; it is
-// exact in unsigned arithmetic for any first port that is not negative.
-// Otherwise it is exact whenever it fits, and a count below one, which no
-// caller gives, wraps rather than overflow.
+// The last port of the range in decimal, as the environment gave it. A
+// count below one, which no caller gives, wraps rather than overflow.
 std::string lastPortText(std::int64_t firstPort, std::int64_t portCount) {
-  const std::uint64_t last = static_cast<std::uint64_t>(firstPort) +
-                             static_cast<std::uint64_t>(portCount) - 1;
+  const std::uint64_t last = link::lastOfRange(firstPort, portCount);
   if (firstPort >= 0 && portCount > 0) return std::to_string(last);
   return std::to_string(static_cast<std::int64_t>(last));
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/app_paths.hpp"
 #include "operations/pending_settings.hpp"
 #include "operations/status.hpp"
 
@@ -41,8 +42,8 @@ Json Recorder::configure(const Json& arguments) const {
   // Removing the first source eight times leaves none chosen, whatever was
   // chosen before; the pending slots then choose the new ones in order.
   if (titles) {
-    const std::string firstSlot = operations::slotAddress(1);
-    for (std::size_t i = 0; i < operations::kSlotCount; ++i) {
+    const std::string firstSlot = slotAddress(1);
+    for (std::size_t i = 0; i < kSlotCount; ++i) {
       send(firstSlot, {std::string()});
     }
   }
@@ -50,12 +51,12 @@ Json Recorder::configure(const Json& arguments) const {
     send(setting.address, std::span<const Argument>(&setting.argument, 1));
   }
 
-  Reading reading;
+  NamespaceSnapshot snapshot;
   wait(kReadBackLimit, [&] {
-    reading = read();
-    return operations::allTaken(pending, reading.values);
+    snapshot = read();
+    return operations::allTaken(pending, snapshot);
   });
-  return operations::notApplied(pending, reading.values);
+  return operations::notApplied(pending, snapshot);
 }
 
 Json Recorder::configureTool(const Json& arguments) const {
@@ -64,8 +65,7 @@ Json Recorder::configureTool(const Json& arguments) const {
   if (notTaken.empty()) return report;
   report[std::string(operations::kNotAppliedKey)] = std::move(notTaken);
   std::string message(kNotTakenWarning);
-  const std::string error =
-      operations::textMember(report, operations::kErrorKey);
+  const std::string error = textMemberOf(report, operations::kErrorKey);
   if (!error.empty()) message += ": " + error;
   message += '\n';
   message += json(report);

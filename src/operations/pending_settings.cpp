@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "link/app_paths.hpp"
 #include "link/recorder_error.hpp"
 #include "operations/settings_table.hpp"
 #include "operations/status.hpp"
@@ -15,7 +16,9 @@
 namespace zindle::operations {
 namespace {
 
-using Values = std::unordered_map<std::string, Json>;
+using link::kSlotCount;
+using link::NamespaceSnapshot;
+using link::slotAddress;
 using Matches = std::function<bool(const Json*)>;
 
 // gap, width and height are sent as int within these bounds, so that no
@@ -25,12 +28,6 @@ constexpr double kWholeLimit = 1000000;
 constexpr double kRealTolerance = 0.001;
 // What a number test reads when the app has no number at the address.
 constexpr double kMissingNumber = -1;
-
-const Json* member(const Json& object, const std::string& key) {
-  if (!object.is_object()) return nullptr;
-  const auto found = object.find(key);
-  return found == object.end() ? nullptr : &*found;
-}
 
 const std::string* textOf(const Json* value) {
   if (value == nullptr || !value->is_string()) return nullptr;
@@ -94,11 +91,6 @@ Matches containing(std::string_view needle) {
 bool isEmptyText(const Json* value) {
   const std::string* text = textOf(value);
   return text != nullptr && text->empty();
-}
-
-const Json* valueAt(const Values& values, const std::string& address) {
-  const auto found = values.find(address);
-  return found == values.end() ? nullptr : &found->second;
 }
 
 // The app publishes the enumerations in lower case.
@@ -195,12 +187,8 @@ std::string joined(std::span<const std::string> texts) {
 
 }  // namespace
 
-std::string slotAddress(std::size_t slot) {
-  return "/source/" + std::to_string(slot);
-}
-
 std::optional<std::vector<std::string>> givenSources(const Json& arguments) {
-  if (const Json* list = member(arguments, "sources")) {
+  if (const Json* list = memberOf(arguments, "sources")) {
     if (!list->is_array() ||
         !std::all_of(list->begin(), list->end(),
                      [](const Json& title) { return title.is_string(); })) {
@@ -213,7 +201,7 @@ std::optional<std::vector<std::string>> givenSources(const Json& arguments) {
     }
     return list->get<std::vector<std::string>>();
   }
-  const Json* one = member(arguments, "source");
+  const Json* one = memberOf(arguments, "source");
   if (one == nullptr) return std::nullopt;
   if (!one->is_string()) throw wrongType("source", "a string");
   return std::vector<std::string>{one->get<std::string>()};
@@ -253,24 +241,26 @@ std::vector<PendingSetting> otherSettings(const Json& arguments) {
   for (const Setting& setting : settingsTable()) {
     // The sources are chosen apart, before anything else is sent.
     if (choosesSources(setting.kind)) continue;
-    if (const Json* given = member(arguments, std::string(setting.key))) {
+    if (const Json* given = memberOf(arguments, setting.key)) {
       pending.push_back(pendingOf(setting, *given));
     }
   }
   return pending;
 }
 
-bool allTaken(std::span<const PendingSetting> pending, const Values& values) {
+bool allTaken(std::span<const PendingSetting> pending,
+              const NamespaceSnapshot& snapshot) {
   return std::all_of(pending.begin(), pending.end(),
-                     [&values](const PendingSetting& setting) {
-                       return setting.matches(valueAt(values, setting.address));
+                     [&snapshot](const PendingSetting& setting) {
+                       return setting.matches(snapshot.at(setting.address));
                      });
 }
 
-Json notApplied(std::span<const PendingSetting> pending, const Values& values) {
+Json notApplied(std::span<const PendingSetting> pending,
+                const NamespaceSnapshot& snapshot) {
   Json result = Json::object();
   for (const PendingSetting& setting : pending) {
-    const Json* value = valueAt(values, setting.address);
+    const Json* value = snapshot.at(setting.address);
     if (setting.matches(value)) continue;
     result[setting.address.substr(1)] =
         value == nullptr ? Json(nullptr) : *value;

@@ -8,19 +8,13 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "link/json_text.hpp"
 #include "link/osc.hpp"
+#include "link/recorder.hpp"
 
 namespace zindle::operations {
-
-// The app's source slots, "/source/1" to "/source/8".
-inline constexpr std::size_t kSlotCount = 8;
-
-// The address of slot `slot` (1 to kSlotCount): "/source/" and the number.
-std::string slotAddress(std::size_t slot);
 
 // One message for the app, and the test of its effect.
 struct PendingSetting {
@@ -48,10 +42,10 @@ std::optional<std::vector<std::string>> givenSources(const Json& arguments);
 void checkSources(std::span<const std::string> titles,
                   std::span<const std::string> available);
 
-// The pending settings that choose `titles` (at most kSlotCount): slot k
+// The pending settings that choose `titles` (at most link::kSlotCount): slot k
 // gets the k-th title, taken when its value contains the title ignoring
-// case; when fewer than kSlotCount are given, the next slot gets "", taken
-// only when it reads back "".
+// case; when fewer than link::kSlotCount are given, the next slot gets "",
+// taken only when it reads back "".
 std::vector<PendingSetting> sourceSettings(std::span<const std::string> titles);
 
 // The pending settings of the other keys present in `arguments`, in the
@@ -72,15 +66,14 @@ std::vector<PendingSetting> sourceSettings(std::span<const std::string> titles);
 // as ""), folder as the tilde-expanded path that is sent, name unchanged.
 std::vector<PendingSetting> otherSettings(const Json& arguments);
 
-// Whether every setting of `pending` is taken in `values`, a reading's map
-// from path to value.
+// Whether every setting of `pending` is taken in `snapshot`.
 bool allTaken(std::span<const PendingSetting> pending,
-              const std::unordered_map<std::string, Json>& values);
+              const link::NamespaceSnapshot& snapshot);
 
-// The settings of `pending` not taken in `values`: an object keyed by the
+// The settings of `pending` not taken in `snapshot`: an object keyed by the
 // address without its leading "/", each with the app's value there (null
 // when it has none). Empty when all were taken.
 Json notApplied(std::span<const PendingSetting> pending,
-                const std::unordered_map<std::string, Json>& values);
+                const link::NamespaceSnapshot& snapshot);
 
 }  // namespace zindle::operations

@@ -7,13 +7,11 @@
 #include <unordered_set>
 #include <vector>
 
-#include "operations/pending_settings.hpp"
+#include "link/app_paths.hpp"
 #include "operations/settings_table.hpp"
 
 namespace zindle::operations {
 namespace {
-
-using Values = std::unordered_map<std::string, Json>;
 
 enum class Rule { asIs, flag };
 
@@ -23,8 +21,6 @@ struct Member {
   std::string_view path;
   Rule rule = Rule::asIs;
 };
-
-constexpr std::string_view kNdiTitlesPath = "/status/ndi/sources";
 
 // Below "/status/source/<n>/". The segment of soundWritten is all lower case
 // in the app, unlike the key.
@@ -55,32 +51,30 @@ constexpr Member kTopMembers[] = {
     {"version", "/status/version"},
     {"ndi", "/status/ndi", Rule::flag},
     {"soundLeftOut", "/status/sound/leftout"},
-    {"state", "/status/state"},
+    {"state", link::kStatePath},
     {"elapsed", "/status/elapsed"},
     {"dropped", "/status/dropped"},
-    {kErrorKey, "/status/error"},
-    {kFailureKey, "/status/failure"},
+    {kErrorKey, link::kErrorPath},
+    {kFailureKey, link::kFailurePath},
 };
 
-const Json* find(const Values& values, const std::string& path) {
-  const auto found = values.find(path);
-  return found == values.end() ? nullptr : &found->second;
-}
+using link::NamespaceSnapshot;
 
-Json valueOf(const Values& values, const std::string& path, Rule rule) {
-  const Json* value = find(values, path);
+Json valueOf(const NamespaceSnapshot& snapshot, std::string_view path,
+             Rule rule) {
+  const Json* value = snapshot.at(path);
   if (rule == Rule::flag) return isSet(value);
   return value == nullptr ? Json(nullptr) : *value;
 }
 
 template <std::size_t N>
-Json objectOf(const Values& values, const Member (&members)[N],
+Json objectOf(const NamespaceSnapshot& snapshot, const Member (&members)[N],
               std::string_view prefix = {}) {
   Json object = Json::object();
   for (const Member& member : members) {
     std::string path(prefix);
     path += member.path;
-    object[std::string(member.key)] = valueOf(values, path, member.rule);
+    object[std::string(member.key)] = valueOf(snapshot, path, member.rule);
   }
   return object;
 }
@@ -88,14 +82,14 @@ Json objectOf(const Values& values, const Member (&members)[N],
 // The settings as the app holds them, each at its own address. The
 // settings' sound is the app's choice ("computer", a title, ""), so it passes
 // as is, unlike a source's sound; only the on-off settings are flags.
-Json settingsOf(const Values& values) {
+Json settingsOf(const NamespaceSnapshot& snapshot) {
   Json object = Json::object();
   for (const Setting& setting : settingsTable()) {
     if (choosesSources(setting.kind)) continue;
     const Rule rule =
         setting.kind == SettingKind::onOff ? Rule::flag : Rule::asIs;
     object[std::string(setting.key)] =
-        valueOf(values, addressOf(setting.key), rule);
+        valueOf(snapshot, addressOf(setting.key), rule);
   }
   return object;
 }
@@ -106,12 +100,12 @@ Json settingsOf(const Values& values) {
 // are held, not every line of the list, which the app may make as long as
 // its answer.
 std::unordered_set<std::string_view> ndiTitles(
-    const Values& values, const std::vector<std::string>& available) {
+    const NamespaceSnapshot& snapshot) {
   std::unordered_set<std::string_view> titles;
-  const Json* text = find(values, std::string(kNdiTitlesPath));
+  const Json* text = snapshot.at(link::kNdiTitlesPath);
   if (text == nullptr || !text->is_string()) return titles;
-  const std::unordered_set<std::string_view> offered(available.begin(),
-                                                     available.end());
+  const std::unordered_set<std::string_view> offered(snapshot.sources.begin(),
+                                                     snapshot.sources.end());
   const std::string& lines = text->get_ref<const std::string&>();
   std::size_t begin = 0;
   while (begin <= lines.size()) {
@@ -126,16 +120,16 @@ std::unordered_set<std::string_view> ndiTitles(
 
 // An empty slot gets no entry but does not end the list: a source removed
 // from the middle leaves a gap.
-Json chosenSources(const Values& values) {
+Json chosenSources(const NamespaceSnapshot& snapshot) {
   Json entries = Json::array();
-  for (std::size_t slot = 1; slot <= kSlotCount; ++slot) {
-    const Json* title = find(values, slotAddress(slot));
+  for (std::size_t slot = 1; slot <= link::kSlotCount; ++slot) {
+    const Json* title = snapshot.at(link::slotAddress(slot));
     if (title == nullptr || !title->is_string() ||
         title->get_ref<const std::string&>().empty()) {
       continue;
     }
-    Json entry = objectOf(values, kSourceMembers,
-                          "/status/source/" + std::to_string(slot) + "/");
+    Json entry =
+        objectOf(snapshot, kSourceMembers, link::slotStatusPrefix(slot));
     entry["place"] = slot;
     entry["title"] = *title;
     entries.push_back(std::move(entry));
@@ -143,11 +137,10 @@ Json chosenSources(const Values& values) {
   return entries;
 }
 
-Json availableSources(const link::Reading& reading) {
-  const std::unordered_set<std::string_view> ndi =
-      ndiTitles(reading.values, reading.sources);
+Json availableSources(const NamespaceSnapshot& snapshot) {
+  const std::unordered_set<std::string_view> ndi = ndiTitles(snapshot);
   Json entries = Json::array();
-  for (const std::string& title : reading.sources) {
+  for (const std::string& title : snapshot.sources) {
     const bool isNdi = ndi.contains(title);
     entries.push_back({{"title", title}, {"kind", isNdi ? "ndi" : "syphon"}});
   }
@@ -168,19 +161,12 @@ bool isSet(const Json* value) {
   return false;
 }
 
-std::string textMember(const Json& status, std::string_view key) {
-  if (!status.is_object()) return {};
-  const auto found = status.find(std::string(key));
-  if (found == status.end() || !found->is_string()) return {};
-  return found->get<std::string>();
-}
-
-Json statusFrom(const link::Reading& reading) {
-  Json status = objectOf(reading.values, kTopMembers);
-  status["sources"] = chosenSources(reading.values);
-  status["sourcesAvailable"] = availableSources(reading);
-  status["settings"] = settingsOf(reading.values);
-  status["assembled"] = objectOf(reading.values, kAssembledMembers);
+Json statusFrom(const NamespaceSnapshot& snapshot) {
+  Json status = objectOf(snapshot, kTopMembers);
+  status["sources"] = chosenSources(snapshot);
+  status["sourcesAvailable"] = availableSources(snapshot);
+  status["settings"] = settingsOf(snapshot);
+  status["assembled"] = objectOf(snapshot, kAssembledMembers);
   return status;
 }
 

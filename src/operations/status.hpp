@@ -18,21 +18,18 @@ inline constexpr std::string_view kNotAppliedKey = "notApplied";
 inline constexpr std::string_view kErrorKey = "error";
 inline constexpr std::string_view kFailureKey = "failure";
 
-// The status dictionary of `reading`: always the twelve top-level members,
+// The status dictionary of `snapshot`: always the twelve top-level members,
 // the twelve settings, the six assembled members, and twelve members for
 // each chosen source of slots 1 to 8. Values the app publishes pass through
 // as they are (null when absent), except the flags ("ndi", "performance",
 // each source's "online" and "sound"), which are true for JSON true and for
 // a number with a whole, non-zero value (2 and 1.0 are true; 1.5 is not a
 // whole number, so false). Never throws but std::bad_alloc.
-Json statusFrom(const link::Reading& reading);
+Json statusFrom(const link::NamespaceSnapshot& snapshot);
 
 // Whether the flag `value` reads as set: JSON true, or a number with a
 // whole, non-zero value (a flag published as 0.5 is not a yes); false for
 // null, which stands for no value. Never throws.
 bool isSet(const Json* value);
-
-// The member `key` of `status` when it is a string, else "". Never throws.
-std::string textMember(const Json& status, std::string_view key);
 
 }  // namespace zindle::operations

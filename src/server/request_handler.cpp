@@ -36,21 +36,12 @@ const Json& emptyObject() {
   return empty;
 }
 
-// The member `key` of `object` when it has the type `isType` tests, else
-// nothing.
-const Json* member(const Json& object, std::string_view key,
-                   bool (Json::*isType)() const noexcept) {
-  const auto found = object.find(key);
-  if (found == object.end() || !((*found).*isType)()) return nullptr;
-  return &*found;
-}
-
 // Each method's result comes as compact JSON text, or nothing when it cannot
 // be written as JSON (then the request goes unanswered).
 using ResultText = std::optional<std::string>;
 
 ResultText initializeResult(const Json& params, const ToolCaller&) {
-  const Json* asked = member(params, "protocolVersion", &Json::is_string);
+  const Json* asked = memberOf(params, "protocolVersion", &Json::is_string);
   // Every version is taken: the server answers each the same way.
   Json result = {
       {"protocolVersion", asked ? *asked : Json(kDefaultProtocolVersion)},
@@ -69,8 +60,8 @@ Json errorResult(std::string text) {
 }
 
 Json toolOutcome(const Json& params, const ToolCaller& callTool) {
-  const Json* name = member(params, "name", &Json::is_string);
-  const Json* arguments = member(params, "arguments", &Json::is_object);
+  const Json* name = memberOf(params, "name", &Json::is_string);
+  const Json* arguments = memberOf(params, "arguments", &Json::is_object);
   try {
     return callTool(name ? std::string_view(name->get_ref<const std::string&>())
                          : std::string_view(),

@@ -16,7 +16,7 @@ using namespace zindle;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   const std::string_view body(reinterpret_cast<const char*>(data), size);
-  link::Reading reading;
+  link::NamespaceSnapshot reading;
   if (!link::readNamespace(body, reading)) return 0;
   Json status = operations::statusFrom(reading);
   if (status.size() != 12 || status["settings"].size() != 12 ||

@@ -21,7 +21,7 @@ namespace {
 // The values and sources read from `body` by a reading that starts with the
 // sources ["Old"]; null when the body is refused.
 Json readOf(const std::string& body) {
-  Reading reading{{}, {"Old"}};
+  NamespaceSnapshot reading{{}, {"Old"}};
   if (!readNamespace(body, reading)) return nullptr;
   return {{"values", reading.values}, {"sources", reading.sources}};
 }
@@ -146,7 +146,7 @@ TEST(JsonReader, readsATextThatEndsWhereItsMemoryEnds) {
     const char* text =
         std::copy(body.begin(), body.end(), pages + page - body.size()) -
         body.size();
-    Reading reading;
+    NamespaceSnapshot reading;
     EXPECT_TRUE(readNamespace({text, body.size()}, reading)) << body;
   }
   munmap(pages, 2 * page);

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -102,9 +101,9 @@ TEST(PendingSettings, aSettingIsTakenWhenItsReadBackMatchesTheGivenValue) {
       {cam, {{"/source/1", "Main Camera"}, {"/source/2", " "}}, false},
   };
   for (const auto& [arguments, values, taken] : cases) {
-    EXPECT_EQ(allTaken(pendingOf(arguments),
-                       values.get<std::unordered_map<std::string, Json>>()),
-              taken)
+    const link::NamespaceSnapshot snapshot{
+        values.get<decltype(link::NamespaceSnapshot::values)>(), {}};
+    EXPECT_EQ(allTaken(pendingOf(arguments), snapshot), taken)
         << arguments << " read back as " << values;
   }
 }

@@ -2,7 +2,6 @@
 
 #include <limits>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -13,10 +12,10 @@
 namespace zindle::operations {
 namespace {
 
-// A reading of a namespace holding `values`, an object from path to value.
-link::Reading readingOf(const Json& values,
-                        std::vector<std::string> sources = {}) {
-  return {values.get<std::unordered_map<std::string, Json>>(),
+// A snapshot of a namespace holding `values`, an object from path to value.
+link::NamespaceSnapshot snapshotOf(const Json& values,
+                                   std::vector<std::string> sources = {}) {
+  return {values.get<decltype(link::NamespaceSnapshot::values)>(),
           std::move(sources)};
 }
 
@@ -49,7 +48,7 @@ void addPathsOf(const Json& status, Json& values) {
 }
 
 TEST(Status, emptyNamespaceGivesNullsFalseFlagsAndEmptyLists) {
-  EXPECT_EQ(statusFrom(link::Reading{}), golden("empty"));
+  EXPECT_EQ(statusFrom(link::NamespaceSnapshot{}), golden("empty"));
 }
 
 TEST(Status, readsEachMemberFromItsPath) {
@@ -58,7 +57,7 @@ TEST(Status, readsEachMemberFromItsPath) {
     "/sound": "computer", "/source/2": "Studio",
     "/status/source/2/online": true, "/status/source/2/sound": true})");
   addPathsOf(expected, values);
-  EXPECT_EQ(statusFrom(readingOf(values)), expected);
+  EXPECT_EQ(statusFrom(snapshotOf(values)), expected);
 }
 
 TEST(Status, aFlagIsSetByTrueAndWholeNonZeroNumbersOnly) {
@@ -77,7 +76,7 @@ TEST(Status, aFlagIsSetByTrueAndWholeNonZeroNumbersOnly) {
       {false, false},
       {std::numeric_limits<double>::infinity(), false}};
   for (const auto& [value, flag] : cases) {
-    EXPECT_EQ(statusFrom(readingOf({{"/status/ndi", value}}))["ndi"], flag)
+    EXPECT_EQ(statusFrom(snapshotOf({{"/status/ndi", value}}))["ndi"], flag)
         << value;
   }
 }
@@ -95,7 +94,7 @@ TEST(Status, listsTheSlotsHoldingATitleAndTheNdiTitlesApart) {
     "/source/3": "C", "/source/4": 4, "/source/5": "E", "/source/8": "H",
     "/source/9": "I", "/status/source/1/soundWritten": 3,
     "/status/assembled/soundWritten": 8, "/status/ndi/sources": "A\n\nB \nA "})");
-  EXPECT_EQ(statusFrom(readingOf(values, {"A", "A ", "B", ""})), expected);
+  EXPECT_EQ(statusFrom(snapshotOf(values, {"A", "A ", "B", ""})), expected);
 }
 
 }  // namespace
