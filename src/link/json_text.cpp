@@ -12,20 +12,6 @@ std::optional<std::string> compactJson(const Json& value) {
   }
 }
 
-const Json* memberOf(const Json& value, std::string_view key,
-                     bool (Json::*isType)() const noexcept) {
-  if (!value.is_object()) return nullptr;
-  const auto found = value.find(key);
-  if (found == value.end()) return nullptr;
-  if (isType != nullptr && !((*found).*isType)()) return nullptr;
-  return &*found;
-}
-
-std::string textMemberOf(const Json& value, std::string_view key) {
-  const Json* text = memberOf(value, key, &Json::is_string);
-  return text == nullptr ? std::string() : text->get<std::string>();
-}
-
 std::string json(const Json& value) {
   try {
     // Objects keep their members in key order, so every level comes out

@@ -19,11 +19,20 @@ std::optional<std::string> compactJson(const Json& value);
 
 // The member `key` of `value` when `value` is an object that has one, and,
 // when `isType` is given, the member has the type it tests; else null.
-const Json* memberOf(const Json& value, std::string_view key,
-                     bool (Json::*isType)() const noexcept = nullptr);
+inline const Json* memberOf(const Json& value, std::string_view key,
+                            bool (Json::*isType)() const noexcept = nullptr) {
+  if (!value.is_object()) return nullptr;
+  const auto found = value.find(key);
+  if (found == value.end()) return nullptr;
+  if (isType != nullptr && !((*found).*isType)()) return nullptr;
+  return &*found;
+}
 
 // The member `key` of `value` when it is a string, else "".
-std::string textMemberOf(const Json& value, std::string_view key);
+inline std::string textMemberOf(const Json& value, std::string_view key) {
+  const Json* text = memberOf(value, key, &Json::is_string);
+  return text == nullptr ? std::string() : text->get<std::string>();
+}
 
 // The readable form of `value`: indented, the members of every object in
 // ascending order of their keys, "/" not escaped. Returns "{}" when the value

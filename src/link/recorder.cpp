@@ -1,7 +1,6 @@
 #include "link/recorder.hpp"
 
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "link/http_reader.hpp"
@@ -9,17 +8,6 @@
 #include "link/osc.hpp"
 
 namespace zindle::link {
-
-const Json* NamespaceSnapshot::at(std::string_view path) const {
-  const auto found = values.find(path);
-  return found == values.end() ? nullptr : &found->second;
-}
-
-std::string NamespaceSnapshot::textAt(std::string_view path) const {
-  const Json* value = at(path);
-  if (value == nullptr || !value->is_string()) return {};
-  return value->get<std::string>();
-}
 
 NamespaceSnapshot Recorder::read() const {
   const std::optional<std::string_view> body =

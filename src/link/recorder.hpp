@@ -59,9 +59,16 @@ struct NamespaceSnapshot {
   std::vector<std::string> sources;
 
   // The value at `path`, or null when the app has none there.
-  const Json* at(std::string_view path) const;
+  const Json* at(std::string_view path) const {
+    const auto found = values.find(path);
+    return found == values.end() ? nullptr : &found->second;
+  }
   // The text at `path`; "" when there is none or it is no string.
-  std::string textAt(std::string_view path) const;
+  std::string textAt(std::string_view path) const {
+    const Json* value = at(path);
+    if (value == nullptr || !value->is_string()) return {};
+    return value->get<std::string>();
+  }
 };
 
 // The state and last error of the app, each "" when missing or not a string.
