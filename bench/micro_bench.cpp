@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "link/json_reader.hpp"
@@ -107,6 +109,42 @@ void BM_ReadNamespace(benchmark::State& state) {
                           static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_ReadNamespace);
+
+// A namespace by size: 0, the simulator's own; otherwise about that many
+// nodes of the app's shape (32768 is about 4 MiB).
+std::string namespaceText(std::int64_t nodes) {
+  if (nodes != 0) return makeNamespace(static_cast<int>(nodes)).dump();
+  std::ifstream file(ZINDLE_GOLDEN "/sim_namespace.json");
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// The namespace read into its values, the simulator's and a large one.
+void BM_ReadNamespaceOf(benchmark::State& state) {
+  const std::string text = namespaceText(state.range(0));
+  for (auto _ : state) {
+    link::Reading reading;
+    benchmark::DoNotOptimize(link::readNamespace(text, reading));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadNamespaceOf)
+    ->Arg(0)
+    ->Arg(32768)
+    ->Unit(benchmark::kMicrosecond);
+
+// The same texts through nlohmann's parser into a whole Json value, for
+// comparison: what the reader would cost built on it.
+void BM_NlohmannParseOf(benchmark::State& state) {
+  const std::string text = namespaceText(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(Json::parse(text));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_NlohmannParseOf)
+    ->Arg(0)
+    ->Arg(32768)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_JsonOfStatus(benchmark::State& state) {
   link::Reading reading;
