@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "link/json_reader.hpp"
@@ -107,6 +109,80 @@ void BM_ReadNamespace(benchmark::State& state) {
                           static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_ReadNamespace);
+
+// A namespace by size: 0, the simulator's own; otherwise about that many
+// nodes of the app's shape (45000 is about 4 MiB).
+std::string namespaceText(std::int64_t nodes) {
+  if (nodes != 0) return makeNamespace(static_cast<int>(nodes)).dump();
+  std::ifstream file(ZINDLE_GOLDEN "/sim_namespace.json");
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// The namespace read into its values, the simulator's and a large one.
+void BM_ReadNamespaceOf(benchmark::State& state) {
+  const std::string text = namespaceText(state.range(0));
+  for (auto _ : state) {
+    link::Reading reading;
+    benchmark::DoNotOptimize(link::readNamespace(text, reading));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadNamespaceOf)
+    ->Arg(0)
+    ->Arg(45000)
+    ->Unit(benchmark::kMicrosecond);
+
+// The same texts through nlohmann's parser into a whole Json value, for
+// comparison: what the reader would cost built on it.
+void BM_NlohmannParseOf(benchmark::State& state) {
+  const std::string text = namespaceText(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(Json::parse(text));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_NlohmannParseOf)
+    ->Arg(0)
+    ->Arg(45000)
+    ->Unit(benchmark::kMicrosecond);
+
+// The same texts through nlohmann's SAX interface with a handler that only
+// counts depth and items, as a reader built on it must: the floor of such a
+// reader, as the whole parse above is its ceiling.
+struct CountingHandler : nlohmann::json_sax<Json> {
+  std::size_t depth = 0;
+  std::size_t items = 0;
+  bool open() { return ++items, ++depth <= link::kMaxJsonDepth; }
+  bool close() { return --depth, true; }
+  bool item() { return ++items, true; }
+  bool null() override { return item(); }
+  bool boolean(bool) override { return item(); }
+  bool number_integer(std::int64_t) override { return item(); }
+  bool number_unsigned(std::uint64_t) override { return item(); }
+  bool number_float(double, const std::string&) override { return item(); }
+  bool string(std::string&) override { return item(); }
+  bool binary(Json::binary_t&) override { return item(); }
+  bool start_object(std::size_t) override { return open(); }
+  bool key(std::string&) override { return true; }
+  bool end_object() override { return close(); }
+  bool start_array(std::size_t) override { return open(); }
+  bool end_array() override { return close(); }
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::detail::exception&) override {
+    return false;
+  }
+};
+
+void BM_NlohmannSaxOf(benchmark::State& state) {
+  const std::string text = namespaceText(state.range(0));
+  for (auto _ : state) {
+    CountingHandler handler;
+    benchmark::DoNotOptimize(Json::sax_parse(text, &handler));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_NlohmannSaxOf)->Arg(0)->Arg(45000)->Unit(benchmark::kMicrosecond);
 
 void BM_JsonOfStatus(benchmark::State& state) {
   link::NamespaceSnapshot reading;
