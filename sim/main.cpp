@@ -11,7 +11,6 @@
 
 #include "sim/options.hpp"
 #include "sim/simulator.hpp"
-#include "sim/usage.hpp"
 
 namespace {
 

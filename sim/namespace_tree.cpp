@@ -137,8 +137,7 @@ json namespaceTree(const Snapshot& snapshot) {
   addStatus(root, snapshot);
   for (const auto& setting : kSettings) {
     root.value(setting.key, std::string(1, setting.type), kReadWrite,
-               settingValue(snapshot.settings, setting.key),
-               setting.description);
+               settingValue(snapshot.settings, setting.key), setting.help());
   }
   addSources(root, snapshot);
   root.value("record", "i", kWriteOnly, nullptr, "1: start; 0: stop");

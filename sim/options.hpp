@@ -1,11 +1,12 @@
 #pragma once
 
 // The simulator's command line: ports, the sources it offers, the state file
-// and the faults it starts with.
+// and the faults it starts with; and its help.
 
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/faults.hpp"
@@ -42,5 +43,8 @@ class OptionsError : public std::runtime_error {
 // Reads the arguments that follow the program's name. Each option that takes
 // a value accepts it as the next argument or after "=". Throws OptionsError.
 Options parseOptions(const std::vector<std::string>& arguments);
+
+// The text `zindle_recorder_sim --help` prints.
+std::string_view usageText();
 
 }  // namespace zindle::sim

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "sim/activity_log.hpp"
-#include "sim/osc_decoder.hpp"
+#include "sim/osc_message.hpp"
 #include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "sim/given_file.hpp"
+#include "sim/state_file.hpp"
 
 namespace zindle::sim {
 namespace {

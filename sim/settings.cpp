@@ -9,68 +9,48 @@
 
 namespace zindle::sim {
 
-const std::array<SettingInfo, 12> kSettings{{
-    {"codec", 's', "Codec of every movie: h264, hevc, prores422, prores4444"},
-    {"fps", 'f', "The most frames per second in a movie; 0: every frame"},
-    {"bitrate", 'f', "Megabits per second for h264 and hevc; 0: automatic"},
-    {"folder", 's', "Existing folder the movies are written to"},
-    {"name", 's', "Name of the recording; empty: the app's name and the date"},
-    {"output", 's', "What a recording writes: separate, assembled, both"},
-    {"layout", 's', "How the sources are assembled: row, column, grid, focus"},
-    {"gap", 'i', "Pixels between the sources in the assembled picture"},
-    {"width", 'i', "Width the assembled picture is fitted into; 0: any"},
-    {"height", 'i', "Height the assembled picture is fitted into; 0: any"},
-    {"sound", 's',
-     "Sound recorded: computer, a chosen source's title, or none"},
-    {"performance", 'i',
-     "1: refresh the window's picture less while recording"},
-}};
-
 namespace {
 
-using Refusal = std::optional<std::string>;
+using Refusal = SettingInfo::Refusal;
 
-Refusal oneOf(std::string& value, std::string_view key,
-              const std::vector<std::string_view>& allowed,
-              std::string_view listed) {
+// Stores the value lowercased when it is one of the setting's choices.
+Refusal oneOf(const SettingInfo& setting, std::string& value,
+              const std::vector<std::string>&) {
   const auto lower = lowercased(value);
-  for (const auto choice : allowed) {
+  std::string listed;
+  for (std::size_t i = 0; i < setting.choices.size(); ++i) {
+    const auto choice = setting.choices[i];
     if (lower == choice) {
       value = lower;
       return std::nullopt;
     }
+    if (i > 0) listed += i + 1 == setting.choices.size() ? " or " : ", ";
+    listed += choice;
   }
-  return std::string(key) + " must be " + std::string(listed) + ".";
+  return std::string(setting.key) + " must be " + listed + ".";
 }
 
-Refusal checkText(std::string_view key, std::string& value,
-                  const std::vector<std::string>& chosen) {
-  if (key == "codec") {
-    return oneOf(value, key, {"h264", "hevc", "prores422", "prores4444"},
-                 "h264, hevc, prores422 or prores4444");
+Refusal existingFolder(const SettingInfo&, std::string& value,
+                       const std::vector<std::string>&) {
+  std::error_code ignored;  // a path that cannot be examined is no folder
+  if (value.empty() || !std::filesystem::is_directory(value, ignored)) {
+    return "folder must be an existing folder; \"" + value + "\" is not one.";
   }
-  if (key == "output") {
-    return oneOf(value, key, {"separate", "assembled", "both"},
-                 "separate, assembled or both");
+  return std::nullopt;
+}
+
+Refusal noSlash(const SettingInfo&, std::string& value,
+                const std::vector<std::string>&) {
+  if (value.find('/') != std::string::npos) {
+    return std::string("name must not contain a slash.");
   }
-  if (key == "layout") {
-    return oneOf(value, key, {"row", "column", "grid", "focus"},
-                 "row, column, grid or focus");
-  }
-  if (key == "folder") {
-    std::error_code ignored;  // a path that cannot be examined is no folder
-    if (value.empty() || !std::filesystem::is_directory(value, ignored)) {
-      return "folder must be an existing folder; \"" + value + "\" is not one.";
-    }
-    return std::nullopt;
-  }
-  if (key == "name") {
-    if (value.find('/') != std::string::npos) {
-      return std::string("name must not contain a slash.");
-    }
-    return std::nullopt;
-  }
-  // sound: the sound of this Mac, none, or a chosen source's own.
+  return std::nullopt;
+}
+
+// The sound of this Mac, none, or a chosen source's own, stored as the
+// source's full title.
+Refusal soundSource(const SettingInfo&, std::string& value,
+                    const std::vector<std::string>& chosen) {
   if (value.empty()) return std::nullopt;
   if (lowercased(value) == "computer") {
     value = "computer";
@@ -91,45 +71,60 @@ bool isWhole(double value, double lowest, double highest) {
          value >= lowest && value <= highest;
 }
 
-Refusal checkNumber(std::string_view key, double value) {
-  const std::string name(key);
-  if (key == "fps" || key == "bitrate") {
-    if (!std::isfinite(value) || value < 0) {
-      return name + " must be a number of 0 or more.";
-    }
-  } else if (key == "gap") {
-    if (!isWhole(value, 0, std::numeric_limits<int>::max())) {
-      return name + " must be a whole number of 0 or more.";
-    }
-  } else if (key == "width" || key == "height") {
-    if (!isWhole(value, 0, kLargestPicture)) {
-      return name + " must be a whole number from 0 to 16384.";
-    }
-  } else if (value != 0 && value != 1) {  // performance
-    return name + " must be 0 or 1.";
-  }
-  return std::nullopt;
+Refusal notNegative(std::string_view key, double value) {
+  if (std::isfinite(value) && value >= 0) return std::nullopt;
+  return std::string(key) + " must be a number of 0 or more.";
 }
 
-void storeText(Settings& settings, std::string_view key, std::string value) {
-  if (key == "codec") settings.codec = std::move(value);
-  if (key == "folder") settings.folder = std::move(value);
-  if (key == "name") settings.name = std::move(value);
-  if (key == "output") settings.output = std::move(value);
-  if (key == "layout") settings.layout = std::move(value);
-  if (key == "sound") settings.sound = std::move(value);
+Refusal wholeNotNegative(std::string_view key, double value) {
+  if (isWhole(value, 0, std::numeric_limits<int>::max())) return std::nullopt;
+  return std::string(key) + " must be a whole number of 0 or more.";
 }
 
-void storeNumber(Settings& settings, std::string_view key, double value) {
-  if (key == "fps") settings.fps = value;
-  if (key == "bitrate") settings.bitrate = value;
-  if (key == "gap") settings.gap = static_cast<int>(value);
-  if (key == "width") settings.width = static_cast<int>(value);
-  if (key == "height") settings.height = static_cast<int>(value);
-  if (key == "performance") settings.performance = static_cast<int>(value);
+Refusal pictureSide(std::string_view key, double value) {
+  if (isWhole(value, 0, kLargestPicture)) return std::nullopt;
+  return std::string(key) + " must be a whole number from 0 to 16384.";
 }
+
+Refusal offOrOn(std::string_view key, double value) {
+  if (value == 0 || value == 1) return std::nullopt;
+  return std::string(key) + " must be 0 or 1.";
+}
+
+constexpr std::array<std::string_view, 4> kCodecs{"h264", "hevc", "prores422",
+                                                  "prores4444"};
+constexpr std::array<std::string_view, 3> kOutputs{"separate", "assembled",
+                                                   "both"};
+constexpr std::array<std::string_view, 4> kLayouts{"row", "column", "grid",
+                                                   "focus"};
 
 }  // namespace
+
+const std::array<SettingInfo, 12> kSettings{{
+    {"codec", 's', &Settings::codec, oneOf, "Codec of every movie", kCodecs},
+    {"fps", 'f', &Settings::fps, notNegative,
+     "The most frames per second in a movie; 0: every frame"},
+    {"bitrate", 'f', &Settings::bitrate, notNegative,
+     "Megabits per second for h264 and hevc; 0: automatic"},
+    {"folder", 's', &Settings::folder, existingFolder,
+     "Existing folder the movies are written to"},
+    {"name", 's', &Settings::name, noSlash,
+     "Name of the recording; empty: the app's name and the date"},
+    {"output", 's', &Settings::output, oneOf, "What a recording writes",
+     kOutputs},
+    {"layout", 's', &Settings::layout, oneOf, "How the sources are assembled",
+     kLayouts},
+    {"gap", 'i', &Settings::gap, wholeNotNegative,
+     "Pixels between the sources in the assembled picture"},
+    {"width", 'i', &Settings::width, pictureSide,
+     "Width the assembled picture is fitted into; 0: any"},
+    {"height", 'i', &Settings::height, pictureSide,
+     "Height the assembled picture is fitted into; 0: any"},
+    {"sound", 's', &Settings::sound, soundSource,
+     "Sound recorded: computer, a chosen source's title, or none"},
+    {"performance", 'i', &Settings::performance, offOrOn,
+     "1: refresh the window's picture less while recording"},
+}};
 
 Settings defaultSettings() {
   Settings settings;
@@ -141,6 +136,15 @@ Settings defaultSettings() {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   settings.folder = folder;
   return settings;
+}
+
+std::string SettingInfo::help() const {
+  std::string text(description);
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    text += i == 0 ? ": " : ", ";
+    text += choices[i];
+  }
+  return text;
 }
 
 const SettingInfo* findSetting(std::string_view key) {
@@ -156,34 +160,36 @@ std::optional<std::string> applySetting(
   const auto* setting = findSetting(key);
   if (setting == nullptr)
     return "There is no setting called " + std::string(key) + ".";
-  if (setting->type == 's') {
+  if (const auto* check =
+          std::get_if<SettingInfo::TextCheck>(&setting->check)) {
     auto text = textOf(argument);
     if (!text) return std::string(key) + " takes a text.";
-    if (auto refusal = checkText(key, *text, chosen)) return refusal;
-    storeText(settings, key, std::move(*text));
+    if (auto refusal = (*check)(*setting, *text, chosen)) return refusal;
+    settings.*std::get<std::string Settings::*>(setting->member) =
+        std::move(*text);
     return std::nullopt;
   }
   const auto number = numberOf(argument);
   if (!number) return std::string(key) + " takes a number.";
-  if (auto refusal = checkNumber(key, *number)) return refusal;
-  storeNumber(settings, key, *number);
+  const auto check = std::get<SettingInfo::NumberCheck>(setting->check);
+  if (auto refusal = check(key, *number)) return refusal;
+  if (const auto* real = std::get_if<double Settings::*>(&setting->member)) {
+    settings.** real = *number;
+  } else {
+    settings.*std::get<int Settings::*>(setting->member) =
+        static_cast<int>(*number);
+  }
   return std::nullopt;
 }
 
 nlohmann::json settingValue(const Settings& settings, std::string_view key) {
-  if (key == "codec") return settings.codec;
-  if (key == "fps") return settings.fps;
-  if (key == "bitrate") return settings.bitrate;
-  if (key == "folder") return settings.folder;
-  if (key == "name") return settings.name;
-  if (key == "output") return settings.output;
-  if (key == "layout") return settings.layout;
-  if (key == "gap") return settings.gap;
-  if (key == "width") return settings.width;
-  if (key == "height") return settings.height;
-  if (key == "sound") return settings.sound;
-  if (key == "performance") return settings.performance;
-  throw std::logic_error("no setting called " + std::string(key));
+  const auto* setting = findSetting(key);
+  if (setting == nullptr) {
+    throw std::logic_error("no setting called " + std::string(key));
+  }
+  return std::visit(
+      [&](auto member) { return nlohmann::json(settings.*member); },
+      setting->member);
 }
 
 }  // namespace zindle::sim

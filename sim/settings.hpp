@@ -6,8 +6,10 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -40,10 +42,27 @@ struct Settings {
   bool operator==(const Settings&) const = default;
 };
 
+// One row per setting: its name, where Settings holds it, the check the app
+// makes and the help the app publishes. A text check may rewrite the value
+// to the form the app stores it in; a refusal is the app's sentence.
 struct SettingInfo {
+  using Refusal = std::optional<std::string>;
+  using TextCheck = Refusal (*)(const SettingInfo&, std::string& value,
+                                const std::vector<std::string>& chosen);
+  using NumberCheck = Refusal (*)(std::string_view key, double value);
+  // The member's kind is the OSC type tag: text 's', real 'f', integer 'i'.
+  using Member = std::variant<std::string Settings::*, double Settings::*,
+                              int Settings::*>;
+
   std::string_view key;  // the OSC address without its leading '/'
   char type;             // the OSC type tag it is published with
+  Member member;
+  std::variant<TextCheck, NumberCheck> check;
   std::string_view description;
+  std::span<const std::string_view> choices{};  // a choice's only values
+
+  // The description as published, a choice's values listed after it.
+  std::string help() const;
 };
 
 // Every setting, in the order the app lists them.

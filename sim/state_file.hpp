@@ -1,8 +1,10 @@
 #pragma once
 
 // The file in which the simulated app keeps its settings and chosen sources
-// between runs (`--state FILE`), as the real app keeps its preferences.
+// between runs (`--state FILE`), as the real app keeps its preferences, and
+// the reading of every file the simulator is given.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,5 +31,19 @@ std::optional<StoredState> loadState(const std::string& path);
 // Throws std::runtime_error on failure.
 void saveState(const std::string& path, const Settings& settings,
                const std::vector<std::string>& sources);
+
+// The files the simulator is given (its state file and a saved app's two
+// documents) are read so that start-up never waits: only a regular file is
+// read, and only up to a size that any of them stays far below.
+//
+// The largest file taken: as much as the server reads of one answer.
+inline constexpr std::size_t kLargestGivenFile = 4 * 1024 * 1024;
+
+// The bytes of the regular file at `path`, or nothing when nothing is there
+// (a link to nothing included). Throws std::runtime_error naming the file
+// when it cannot be opened or read, is not a regular file (a FIFO, a
+// device, a folder), or holds more than kLargestGivenFile bytes; reads no
+// more than one byte past that.
+std::optional<std::string> readGivenFile(const std::string& path);
 
 }  // namespace zindle::sim

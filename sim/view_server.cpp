@@ -7,7 +7,6 @@
 
 #include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
-#include "sim/view_files.hpp"
 #include "sim/view_state.hpp"
 
 namespace zindle::sim {

@@ -9,7 +9,9 @@
 // localhost.
 
 #include <cstddef>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/loopback_server.hpp"
@@ -47,5 +49,15 @@ class ViewServer {
   const std::vector<Source> catalog_;
   LoopbackServer listener_;
 };
+
+// The files of the window (sim/view/), built into the program as they are
+// written: made into string constants at build time by sim/view/embed.cmake.
+struct ViewFile {
+  std::string_view name;  // as under sim/view/, such as "view.css"
+  std::string_view text;
+};
+
+// Every file of the window; they live as long as the program.
+std::span<const ViewFile> viewFiles();
 
 }  // namespace zindle::sim

@@ -1,4 +1,4 @@
-# Writes OUTPUT, a C++ file that defines viewFiles() (sim/view_files.hpp):
+# Writes OUTPUT, a C++ file that defines viewFiles() (sim/view_server.hpp):
 # each of FILES, read from FOLDER, as a raw string literal, so that the page
 # is built into the simulator exactly as it is written.
 #   cmake -DFOLDER=... -DFILES="a;b" -DOUTPUT=... -P embed.cmake
@@ -15,7 +15,7 @@ foreach(name IN LISTS FILES)
 endforeach()
 file(CONFIGURE OUTPUT "${OUTPUT}" @ONLY CONTENT [=[
 // Made by sim/view/embed.cmake from the files under sim/view/: edit those.
-#include "sim/view_files.hpp"
+#include "sim/view_server.hpp"
 
 namespace zindle::sim {
 namespace {

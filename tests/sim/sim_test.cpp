@@ -25,13 +25,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sim/given_file.hpp"
 #include "sim/options.hpp"
-#include "sim/osc_decoder.hpp"
+#include "sim/osc_message.hpp"
 #include "sim/recent_messages.hpp"
 #include "sim/recorder_model.hpp"
 #include "sim/saved_app.hpp"
 #include "sim/simulator.hpp"
+#include "sim/state_file.hpp"
 #include "sim/take.hpp"
 #include "sim/text.hpp"
 #include "support/golden.hpp"
