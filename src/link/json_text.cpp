@@ -12,7 +12,7 @@ std::optional<std::string> compactJson(const Json& value) {
   }
 }
 
-std::string json(const Json& value) {
+std::string prettyJson(const Json& value) {
   try {
     // Objects keep their members in key order, so every level comes out
     // sorted.
@@ -21,6 +21,20 @@ std::string json(const Json& value) {
   } catch (const Json::exception&) {
     return "{}";
   }
+}
+
+const Json* member(const Json& object, std::string_view key,
+                   bool (Json::*isType)() const noexcept) {
+  if (!object.is_object()) return nullptr;
+  const auto found = object.find(key);
+  if (found == object.end()) return nullptr;
+  if (isType != nullptr && !((*found).*isType)()) return nullptr;
+  return &*found;
+}
+
+std::string textOf(const Json* value) {
+  if (value == nullptr || !value->is_string()) return {};
+  return value->get<std::string>();
 }
 
 }  // namespace zindle

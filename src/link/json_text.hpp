@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -19,6 +20,14 @@ std::optional<std::string> compactJson(const Json& value);
 // The readable form of `value`: indented, the members of every object in
 // ascending order of their keys, "/" not escaped. Returns "{}" when the value
 // cannot be written. Never throws.
-std::string json(const Json& value);
+std::string prettyJson(const Json& value);
+
+// The member `key` of `object`, or null when `object` is no object or has
+// no such member, or when `isType` is given and the member fails it.
+const Json* member(const Json& object, std::string_view key,
+                   bool (Json::*isType)() const noexcept = nullptr);
+
+// The text `value` holds; "" when it is null or not a string.
+std::string textOf(const Json* value);
 
 }  // namespace zindle

@@ -1,6 +1,7 @@
 #include "link/recorder.hpp"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "link/http_reader.hpp"
@@ -8,6 +9,15 @@
 #include "link/osc.hpp"
 
 namespace zindle::link {
+
+const Json* Reading::at(std::string_view path) const {
+  const auto found = values.find(std::string(path));
+  return found == values.end() ? nullptr : &found->second;
+}
+
+std::string Reading::textAt(std::string_view path) const {
+  return textOf(at(path));
+}
 
 Reading Recorder::read() const {
   const std::optional<std::string_view> body =

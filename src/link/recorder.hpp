@@ -47,6 +47,11 @@ struct Reading {
   std::unordered_map<std::string, Json> values;
   // Titles of the sources that can be chosen, in the app's order.
   std::vector<std::string> sources;
+
+  // The value at `path`, or null when the app publishes none there.
+  const Json* at(std::string_view path) const;
+  // The text at `path`; "" when there is none or it is not a string.
+  std::string textAt(std::string_view path) const;
 };
 
 // The state and last error of the app, each "" when missing or not a string.

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/app_paths.hpp"
 #include "operations/pending_settings.hpp"
 #include "operations/status.hpp"
 
@@ -41,8 +42,8 @@ Json Recorder::configure(const Json& arguments) const {
   // Removing the first source eight times leaves none chosen, whatever was
   // chosen before; the pending slots then choose the new ones in order.
   if (titles) {
-    const std::string firstSlot = operations::slotAddress(1);
-    for (std::size_t i = 0; i < operations::kSlotCount; ++i) {
+    const std::string firstSlot = slotAddress(1);
+    for (std::size_t i = 0; i < kSlotCount; ++i) {
       send(firstSlot, {std::string()});
     }
   }
@@ -53,9 +54,9 @@ Json Recorder::configure(const Json& arguments) const {
   Reading reading;
   wait(kReadBackLimit, [&] {
     reading = read();
-    return operations::allTaken(pending, reading.values);
+    return operations::allTaken(pending, reading);
   });
-  return operations::notApplied(pending, reading.values);
+  return operations::notApplied(pending, reading);
 }
 
 Json Recorder::configureTool(const Json& arguments) const {
@@ -64,11 +65,10 @@ Json Recorder::configureTool(const Json& arguments) const {
   if (notTaken.empty()) return report;
   report[std::string(operations::kNotAppliedKey)] = std::move(notTaken);
   std::string message(kNotTakenWarning);
-  const std::string error =
-      operations::textMember(report, operations::kErrorKey);
+  const std::string error = textOf(member(report, operations::kErrorKey));
   if (!error.empty()) message += ": " + error;
   message += '\n';
-  message += json(report);
+  message += prettyJson(report);
   throw RecorderError::failed(std::move(message));
 }
 

@@ -10,12 +10,12 @@
 #include "link/recorder_error.hpp"
 #include "operations/settings_table.hpp"
 #include "operations/status.hpp"
+#include "operations/path_expansion.hpp"
 #include "operations/text_rules.hpp"
 
 namespace zindle::operations {
 namespace {
 
-using Values = std::unordered_map<std::string, Json>;
 using Matches = std::function<bool(const Json*)>;
 
 // gap, width and height are sent as int within these bounds, so that no
@@ -25,12 +25,6 @@ constexpr double kWholeLimit = 1000000;
 constexpr double kRealTolerance = 0.001;
 // What a number test reads when the app has no number at the address.
 constexpr double kMissingNumber = -1;
-
-const Json* member(const Json& object, const std::string& key) {
-  if (!object.is_object()) return nullptr;
-  const auto found = object.find(key);
-  return found == object.end() ? nullptr : &*found;
-}
 
 const std::string* textOf(const Json* value) {
   if (value == nullptr || !value->is_string()) return nullptr;
@@ -94,11 +88,6 @@ Matches containing(std::string_view needle) {
 bool isEmptyText(const Json* value) {
   const std::string* text = textOf(value);
   return text != nullptr && text->empty();
-}
-
-const Json* valueAt(const Values& values, const std::string& address) {
-  const auto found = values.find(address);
-  return found == values.end() ? nullptr : &found->second;
 }
 
 // The app publishes the enumerations in lower case.
@@ -195,10 +184,6 @@ std::string joined(std::span<const std::string> texts) {
 
 }  // namespace
 
-std::string slotAddress(std::size_t slot) {
-  return "/source/" + std::to_string(slot);
-}
-
 std::optional<std::vector<std::string>> givenSources(const Json& arguments) {
   if (const Json* list = member(arguments, "sources")) {
     if (!list->is_array() ||
@@ -206,9 +191,9 @@ std::optional<std::vector<std::string>> givenSources(const Json& arguments) {
                      [](const Json& title) { return title.is_string(); })) {
       throw RecorderError::badArguments("sources must be a list of titles");
     }
-    if (list->size() > kSlotCount) {
+    if (list->size() > link::kSlotCount) {
       throw RecorderError::badArguments("no more than " +
-                                        std::to_string(kSlotCount) +
+                                        std::to_string(link::kSlotCount) +
                                         " sources can be recorded at once");
     }
     return list->get<std::vector<std::string>>();
@@ -237,13 +222,14 @@ std::vector<PendingSetting> sourceSettings(
     std::span<const std::string> titles) {
   std::vector<PendingSetting> pending;
   for (std::size_t k = 0; k < titles.size(); ++k) {
-    pending.push_back({slotAddress(k + 1), titles[k], containing(titles[k])});
+    pending.push_back(
+        {link::slotAddress(k + 1), titles[k], containing(titles[k])});
   }
   // The slot after the last title is emptied and must read back empty, so
   // that a source left from before cannot pass for one given now.
-  if (titles.size() < kSlotCount) {
+  if (titles.size() < link::kSlotCount) {
     pending.push_back(
-        {slotAddress(titles.size() + 1), std::string(), isEmptyText});
+        {link::slotAddress(titles.size() + 1), std::string(), isEmptyText});
   }
   return pending;
 }
@@ -253,24 +239,26 @@ std::vector<PendingSetting> otherSettings(const Json& arguments) {
   for (const Setting& setting : settingsTable()) {
     // The sources are chosen apart, before anything else is sent.
     if (choosesSources(setting.kind)) continue;
-    if (const Json* given = member(arguments, std::string(setting.key))) {
+    if (const Json* given = member(arguments, setting.key)) {
       pending.push_back(pendingOf(setting, *given));
     }
   }
   return pending;
 }
 
-bool allTaken(std::span<const PendingSetting> pending, const Values& values) {
+bool allTaken(std::span<const PendingSetting> pending,
+              const link::Reading& reading) {
   return std::all_of(pending.begin(), pending.end(),
-                     [&values](const PendingSetting& setting) {
-                       return setting.matches(valueAt(values, setting.address));
+                     [&reading](const PendingSetting& setting) {
+                       return setting.matches(reading.at(setting.address));
                      });
 }
 
-Json notApplied(std::span<const PendingSetting> pending, const Values& values) {
+Json notApplied(std::span<const PendingSetting> pending,
+                const link::Reading& reading) {
   Json result = Json::object();
   for (const PendingSetting& setting : pending) {
-    const Json* value = valueAt(values, setting.address);
+    const Json* value = reading.at(setting.address);
     if (setting.matches(value)) continue;
     result[setting.address.substr(1)] =
         value == nullptr ? Json(nullptr) : *value;

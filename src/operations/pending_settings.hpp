@@ -8,19 +8,14 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "link/app_paths.hpp"
 #include "link/json_text.hpp"
 #include "link/osc.hpp"
+#include "link/recorder.hpp"
 
 namespace zindle::operations {
-
-// The app's source slots, "/source/1" to "/source/8".
-inline constexpr std::size_t kSlotCount = 8;
-
-// The address of slot `slot` (1 to kSlotCount): "/source/" and the number.
-std::string slotAddress(std::size_t slot);
 
 // One message for the app, and the test of its effect.
 struct PendingSetting {
@@ -72,15 +67,14 @@ std::vector<PendingSetting> sourceSettings(std::span<const std::string> titles);
 // as ""), folder as the tilde-expanded path that is sent, name unchanged.
 std::vector<PendingSetting> otherSettings(const Json& arguments);
 
-// Whether every setting of `pending` is taken in `values`, a reading's map
-// from path to value.
+// Whether every setting of `pending` is taken in `reading`.
 bool allTaken(std::span<const PendingSetting> pending,
-              const std::unordered_map<std::string, Json>& values);
+              const link::Reading& reading);
 
-// The settings of `pending` not taken in `values`: an object keyed by the
+// The settings of `pending` not taken in `reading`: an object keyed by the
 // address without its leading "/", each with the app's value there (null
 // when it has none). Empty when all were taken.
 Json notApplied(std::span<const PendingSetting> pending,
-                const std::unordered_map<std::string, Json>& values);
+                const link::Reading& reading);
 
 }  // namespace zindle::operations

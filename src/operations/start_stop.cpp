@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "link/app_paths.hpp"
 #include "link/clock.hpp"
 #include "operations/status.hpp"
 
@@ -19,9 +20,6 @@ constexpr auto kStartLimit = std::chrono::seconds(3);
 // Finishing the movies of a long recording takes a while.
 constexpr auto kStopLimit = std::chrono::seconds(30);
 
-constexpr std::string_view kRecordAddress = "/record";
-constexpr std::string_view kStatePath = "/status/state";
-constexpr std::string_view kErrorPath = "/status/error";
 constexpr std::string_view kIdle = "idle";
 constexpr std::string_view kRecording = "recording";
 
@@ -39,15 +37,9 @@ constexpr std::string_view kStillFinishing =
 constexpr std::string_view kStoppedWithError =
     "The recording stopped with an error: ";
 
-std::string textAt(const Reading& reading, std::string_view path) {
-  const auto found = reading.values.find(std::string(path));
-  if (found == reading.values.end() || !found->second.is_string()) return {};
-  return found->second.get<std::string>();
-}
-
 RecorderError failedWith(std::string_view sentence, const Json& status) {
   std::string message(sentence);
-  message += json(status);
+  message += prettyJson(status);
   return RecorderError::failed(std::move(message));
 }
 
@@ -55,7 +47,7 @@ RecorderError failedWith(std::string_view sentence, const Json& status) {
 
 CurrentState Recorder::currentState() const {
   const Reading reading = read();
-  return {textAt(reading, kStatePath), textAt(reading, kErrorPath)};
+  return {reading.textAt(kStatePath), reading.textAt(kErrorPath)};
 }
 
 bool Recorder::wait(std::chrono::milliseconds upTo,
@@ -116,8 +108,7 @@ Json Recorder::stop() const {
       wait(kStopLimit, [this] { return currentState().state == kIdle; });
   Json report = status();
   if (!idle) throw failedWith(kStillFinishing, report);
-  const std::string failure =
-      operations::textMember(report, operations::kFailureKey);
+  const std::string failure = textOf(member(report, operations::kFailureKey));
   if (!failure.empty()) {
     throw failedWith(std::string(kStoppedWithError) + failure + '\n', report);
   }

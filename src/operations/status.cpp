@@ -7,13 +7,11 @@
 #include <unordered_set>
 #include <vector>
 
-#include "operations/pending_settings.hpp"
+#include "link/app_paths.hpp"
 #include "operations/settings_table.hpp"
 
 namespace zindle::operations {
 namespace {
-
-using Values = std::unordered_map<std::string, Json>;
 
 enum class Rule { asIs, flag };
 
@@ -23,8 +21,6 @@ struct Member {
   std::string_view path;
   Rule rule = Rule::asIs;
 };
-
-constexpr std::string_view kNdiTitlesPath = "/status/ndi/sources";
 
 // Below "/status/source/<n>/". The segment of soundWritten is all lower case
 // in the app, unlike the key.
@@ -55,32 +51,27 @@ constexpr Member kTopMembers[] = {
     {"version", "/status/version"},
     {"ndi", "/status/ndi", Rule::flag},
     {"soundLeftOut", "/status/sound/leftout"},
-    {"state", "/status/state"},
+    {"state", link::kStatePath},
     {"elapsed", "/status/elapsed"},
     {"dropped", "/status/dropped"},
-    {kErrorKey, "/status/error"},
+    {kErrorKey, link::kErrorPath},
     {kFailureKey, "/status/failure"},
 };
 
-const Json* find(const Values& values, const std::string& path) {
-  const auto found = values.find(path);
-  return found == values.end() ? nullptr : &found->second;
-}
-
-Json valueOf(const Values& values, const std::string& path, Rule rule) {
-  const Json* value = find(values, path);
+Json valueOf(const link::Reading& reading, std::string_view path, Rule rule) {
+  const Json* value = reading.at(path);
   if (rule == Rule::flag) return isSet(value);
   return value == nullptr ? Json(nullptr) : *value;
 }
 
 template <std::size_t N>
-Json objectOf(const Values& values, const Member (&members)[N],
+Json objectOf(const link::Reading& reading, const Member (&members)[N],
               std::string_view prefix = {}) {
   Json object = Json::object();
   for (const Member& member : members) {
     std::string path(prefix);
     path += member.path;
-    object[std::string(member.key)] = valueOf(values, path, member.rule);
+    object[std::string(member.key)] = valueOf(reading, path, member.rule);
   }
   return object;
 }
@@ -88,14 +79,14 @@ Json objectOf(const Values& values, const Member (&members)[N],
 // The settings as the app holds them, each at its own address. The
 // settings' sound is the app's choice ("computer", a title, ""), so it passes
 // as is, unlike a source's sound; only the on-off settings are flags.
-Json settingsOf(const Values& values) {
+Json settingsOf(const link::Reading& reading) {
   Json object = Json::object();
   for (const Setting& setting : settingsTable()) {
     if (choosesSources(setting.kind)) continue;
     const Rule rule =
         setting.kind == SettingKind::onOff ? Rule::flag : Rule::asIs;
     object[std::string(setting.key)] =
-        valueOf(values, addressOf(setting.key), rule);
+        valueOf(reading, addressOf(setting.key), rule);
   }
   return object;
 }
@@ -105,10 +96,10 @@ Json settingsOf(const Values& values) {
 // blanks are kept because a title may hold them. Only the titles offered
 // are held, not every line of the list, which the app may make as long as
 // its answer.
-std::unordered_set<std::string_view> ndiTitles(
-    const Values& values, const std::vector<std::string>& available) {
+std::unordered_set<std::string_view> ndiTitles(const link::Reading& reading) {
+  const std::vector<std::string>& available = reading.sources;
   std::unordered_set<std::string_view> titles;
-  const Json* text = find(values, std::string(kNdiTitlesPath));
+  const Json* text = reading.at(link::kNdiTitlesPath);
   if (text == nullptr || !text->is_string()) return titles;
   const std::unordered_set<std::string_view> offered(available.begin(),
                                                      available.end());
@@ -126,16 +117,16 @@ std::unordered_set<std::string_view> ndiTitles(
 
 // An empty slot gets no entry but does not end the list: a source removed
 // from the middle leaves a gap.
-Json chosenSources(const Values& values) {
+Json chosenSources(const link::Reading& reading) {
   Json entries = Json::array();
-  for (std::size_t slot = 1; slot <= kSlotCount; ++slot) {
-    const Json* title = find(values, slotAddress(slot));
+  for (std::size_t slot = 1; slot <= link::kSlotCount; ++slot) {
+    const Json* title = reading.at(link::slotAddress(slot));
     if (title == nullptr || !title->is_string() ||
         title->get_ref<const std::string&>().empty()) {
       continue;
     }
-    Json entry = objectOf(values, kSourceMembers,
-                          "/status/source/" + std::to_string(slot) + "/");
+    Json entry =
+        objectOf(reading, kSourceMembers, link::slotStatusPrefix(slot));
     entry["place"] = slot;
     entry["title"] = *title;
     entries.push_back(std::move(entry));
@@ -144,8 +135,7 @@ Json chosenSources(const Values& values) {
 }
 
 Json availableSources(const link::Reading& reading) {
-  const std::unordered_set<std::string_view> ndi =
-      ndiTitles(reading.values, reading.sources);
+  const std::unordered_set<std::string_view> ndi = ndiTitles(reading);
   Json entries = Json::array();
   for (const std::string& title : reading.sources) {
     const bool isNdi = ndi.contains(title);
@@ -168,19 +158,12 @@ bool isSet(const Json* value) {
   return false;
 }
 
-std::string textMember(const Json& status, std::string_view key) {
-  if (!status.is_object()) return {};
-  const auto found = status.find(std::string(key));
-  if (found == status.end() || !found->is_string()) return {};
-  return found->get<std::string>();
-}
-
 Json statusFrom(const link::Reading& reading) {
-  Json status = objectOf(reading.values, kTopMembers);
-  status["sources"] = chosenSources(reading.values);
+  Json status = objectOf(reading, kTopMembers);
+  status["sources"] = chosenSources(reading);
   status["sourcesAvailable"] = availableSources(reading);
-  status["settings"] = settingsOf(reading.values);
-  status["assembled"] = objectOf(reading.values, kAssembledMembers);
+  status["settings"] = settingsOf(reading);
+  status["assembled"] = objectOf(reading, kAssembledMembers);
   return status;
 }
 

@@ -18,9 +18,9 @@ inline constexpr std::string_view kNotAppliedKey = "notApplied";
 inline constexpr std::string_view kErrorKey = "error";
 inline constexpr std::string_view kFailureKey = "failure";
 
-// The status dictionary of `reading`: always the twelve top-level members,
-// the twelve settings, the six assembled members, and twelve members for
-// each chosen source of slots 1 to 8. Values the app publishes pass through
+// The status dictionary of `reading`: always every top-level member, every
+// setting, every assembled member, and every member of each chosen source
+// of the slots. Values the app publishes pass through
 // as they are (null when absent), except the flags ("ndi", "performance",
 // each source's "online" and "sound"), which are true for JSON true and for
 // a number with a whole, non-zero value (2 and 1.0 are true; 1.5 is not a
@@ -31,8 +31,5 @@ Json statusFrom(const link::Reading& reading);
 // whole, non-zero value (a flag published as 0.5 is not a yes); false for
 // null, which stands for no value. Never throws.
 bool isSet(const Json* value);
-
-// The member `key` of `status` when it is a string, else "". Never throws.
-std::string textMember(const Json& status, std::string_view key);
 
 }  // namespace zindle::operations

@@ -36,15 +36,6 @@ const Json& emptyObject() {
   return empty;
 }
 
-// The member `key` of `object` when it has the type `isType` tests, else
-// nothing.
-const Json* member(const Json& object, std::string_view key,
-                   bool (Json::*isType)() const noexcept) {
-  const auto found = object.find(key);
-  if (found == object.end() || !((*found).*isType)()) return nullptr;
-  return &*found;
-}
-
 // Each method's result comes as compact JSON text, or nothing when it cannot
 // be written as JSON (then the request goes unanswered).
 using ResultText = std::optional<std::string>;

@@ -102,9 +102,8 @@ TEST(PendingSettings, aSettingIsTakenWhenItsReadBackMatchesTheGivenValue) {
       {cam, {{"/source/1", "Main Camera"}, {"/source/2", " "}}, false},
   };
   for (const auto& [arguments, values, taken] : cases) {
-    EXPECT_EQ(allTaken(pendingOf(arguments),
-                       values.get<std::unordered_map<std::string, Json>>()),
-              taken)
+    const link::Reading reading{values, {}};
+    EXPECT_EQ(allTaken(pendingOf(arguments), reading), taken)
         << arguments << " read back as " << values;
   }
 }

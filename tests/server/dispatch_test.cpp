@@ -51,7 +51,7 @@ TEST(Dispatch, findsTheAppThenRunsTheToolTheNameSelects) {
     Json success;
     if (row.error.empty()) {
       const Json status = link::Recorder::find(world.services).status();
-      success = {{"content", {{{"type", "text"}, {"text", json(status)}}}},
+      success = {{"content", {{{"type", "text"}, {"text", prettyJson(status)}}}},
                  {"isError", false}};
       world.reader.requests.clear();
     }
