@@ -1,15 +1,10 @@
 // The rules that are the same on every system: the search for one text in
 // another, on the folded and decomposed texts that each platform makes
-// (unicode_apple.cpp, unicode_icu.cpp), and the tilde expansion, from the
-// password database.
+// (unicode_apple.cpp, unicode_icu.cpp). The folder's tilde expansion is
+// path_expansion.cpp's.
 
 #include "operations/text_rules.hpp"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -150,45 +145,6 @@ FoldedText foldedText(std::string_view text) {
   return result;
 }
 
-// The password database's records are small; a buffer past this size means
-// something is wrong, and the path is then left as it is.
-constexpr std::size_t kMaxPasswdBuffer = 1u << 20;
-
-// One password database lookup, growing the buffer while it is too small.
-template <typename Lookup>
-std::optional<std::string> homeFromPasswd(const Lookup& lookup) {
-  std::vector<char> buffer(1024);
-  while (buffer.size() <= kMaxPasswdBuffer) {
-    passwd entry{};
-    passwd* found = nullptr;
-    const int error = lookup(entry, buffer, found);
-    if (error == ERANGE) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    if (error != 0 || found == nullptr || found->pw_dir == nullptr) break;
-    return std::string(found->pw_dir);
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> currentHome() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return std::string(home);
-  return homeFromPasswd([](passwd& entry, std::vector<char>& buffer,
-                           passwd*& found) {
-    return getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found);
-  });
-}
-
-std::optional<std::string> homeOf(const std::string& user) {
-  return homeFromPasswd(
-      [&user](passwd& entry, std::vector<char>& buffer, passwd*& found) {
-        return getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(),
-                          &found);
-      });
-}
-
 }  // namespace
 
 // Knuth, Morris and Pratt's search: each unit of the haystack is looked at a
@@ -250,27 +206,6 @@ std::u16string unicode::streamSafe(std::u16string text) {
   }
   if (copied == 0) return text;
   return result.append(text, copied);
-}
-
-bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
-  return TextSearch(needle).isFoundIn(haystack);
-}
-
-std::string expandTilde(std::string_view path) {
-  if (path.empty() || path.front() != '~') return std::string(path);
-  const std::size_t slash = path.find('/');
-  const std::string_view user =
-      path.substr(1, slash == std::string_view::npos ? slash : slash - 1);
-  const std::string_view rest =
-      slash == std::string_view::npos ? std::string_view() : path.substr(slash);
-  // A NUL would end the name early and look up somebody else.
-  if (user.find('\0') != std::string_view::npos) return std::string(path);
-  std::optional<std::string> home =
-      user.empty() ? currentHome() : homeOf(std::string(user));
-  if (!home) return std::string(path);
-  // A home folder of "/" must not give "//x".
-  if (!rest.empty() && !home->empty() && home->back() == '/') home->pop_back();
-  return *home + std::string(rest);
 }
 
 }  // namespace zindle::operations

@@ -1,4 +1,5 @@
 #include "operations/text_rules.hpp"
+#include "operations/path_expansion.hpp"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -20,7 +21,7 @@ std::string apply(const std::string& rule, const std::string& text,
   if (rule == "lowercased") return lowercased(text);
   if (rule == "expandTilde") return expandTilde(text);
   if (rule == "equivalent") return equivalent(text, other) ? "yes" : "no";
-  return containsIgnoringCase(text, other) ? "yes" : "no";
+  return TextSearch(other).isFoundIn(text) ? "yes" : "no";
 }
 
 std::string repeated(const std::string& text, int times) {
@@ -165,7 +166,7 @@ TEST(TextRules, searchAsciiAsAPlainSearchDoes) {
   for (int i = 0; i < 4000; ++i) {
     const std::string haystack = text(16);
     const std::string needle = text(6);
-    EXPECT_EQ(containsIgnoringCase(haystack, needle),
+    EXPECT_EQ(TextSearch(needle).isFoundIn(haystack),
               !needle.empty() &&
                   lower(haystack).find(lower(needle)) != std::string::npos)
         << haystack << " " << needle;
