@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "link/recorder_error.hpp"
+#include "operations/path_expansion.hpp"
 #include "operations/settings_table.hpp"
 #include "operations/status.hpp"
-#include "operations/path_expansion.hpp"
 #include "operations/text_rules.hpp"
 
 namespace zindle::operations {
