@@ -13,20 +13,6 @@
 namespace zindle::operations {
 namespace {
 
-// The code point that begins at `at`, a whole surrogate pair when there is
-// one; at a lone surrogate, the unit itself (no mark). Past the last unit
-// the string holds a zero, which ends no pair.
-char32_t codePointAt(const std::u16string& text, std::size_t at) {
-  const char32_t unit = text[at];
-  if (unit >= 0xD800 && unit < 0xDC00 && text[at + 1] >= 0xDC00 &&
-      text[at + 1] < 0xE000) {
-    return 0x10000 + ((unit - 0xD800) << 10) + (text[at + 1] - 0xDC00);
-  }
-  return unit;
-}
-
-std::size_t unitsOf(char32_t c) { return c >= 0x10000 ? 2 : 1; }
-
 // Whether `c` belongs to the character before it, as the Mac's own search
 // has it: a mark; a skin tone; or one of the few other characters Unicode
 // counts as extending (Grapheme_Extend) but not as marks: the zero-width
@@ -103,9 +89,10 @@ FoldedText foldedText(std::string_view text) {
   // each character apart.
   std::u16string alone;
   for (std::size_t at = 0; at < source.size();) {
-    const char32_t c = codePointAt(source, at);
-    if (c >= 0x80) alone.append(source, at, unitsOf(c)) += kSeparator;
-    at += unitsOf(c);
+    const char32_t c = unicode::codePointAt(source, at);
+    if (c >= 0x80)
+      alone.append(source, at, unicode::unitCount(c)) += kSeparator;
+    at += unicode::unitCount(c);
   }
   // In ASCII every letter is a character.
   result.beginsCharacter.assign(units.size() + 1, alone.empty());
@@ -116,30 +103,30 @@ FoldedText foldedText(std::string_view text) {
   std::size_t aloneAt = 0;
   std::size_t out = 0;
   for (std::size_t at = 0; at < source.size();) {
-    const char32_t c = codePointAt(source, at);
-    at += unitsOf(c);
+    const char32_t c = unicode::codePointAt(source, at);
+    at += unicode::unitCount(c);
     std::size_t letters = 1;
     if (c >= 0x80) {
       letters = 0;
       while (aloneAt < aloneFolded.size() &&
              aloneFolded[aloneAt] != kSeparator) {
-        const char32_t part = codePointAt(aloneFolded, aloneAt);
+        const char32_t part = unicode::codePointAt(aloneFolded, aloneAt);
         if (!extendsCharacter(part)) ++letters;
-        aloneAt += unitsOf(part);
+        aloneAt += unicode::unitCount(part);
       }
       ++aloneAt;
     }
     for (std::size_t letter = 0; letter < letters; ++letter) {
       while (out < units.size() && units[out] >= 0x300 &&
-             extendsCharacter(codePointAt(units, out))) {
-        out += unitsOf(codePointAt(units, out));
+             extendsCharacter(unicode::codePointAt(units, out))) {
+        out += unicode::unitCount(unicode::codePointAt(units, out));
       }
       if (out == units.size()) break;
-      const char32_t folded = codePointAt(units, out);
+      const char32_t folded = unicode::codePointAt(units, out);
       result.beginsCharacter[out] =
           letter == 0 && !extendsCharacter(c) &&
           (out == 0 || !spellOneSyllable(units[out - 1], folded));
-      out += unitsOf(folded);
+      out += unicode::unitCount(folded);
     }
   }
   return result;
@@ -186,26 +173,6 @@ bool TextSearch::isFoundIn(std::string_view haystack) const {
     matched = fallback_[matched];
   }
   return false;
-}
-
-std::u16string unicode::streamSafe(std::u16string text) {
-  constexpr std::size_t kMaxRun = 30;
-  std::u16string result;
-  std::size_t copied = 0;
-  std::size_t run = 0;
-  for (std::size_t at = 0; at < text.size();) {
-    const char32_t c = codePointAt(text, at);
-    if (c < 0x300 || !isMark(c)) {
-      run = 0;
-    } else if (++run > kMaxRun) {
-      result.append(text, copied, at - copied) += u'\u034F';
-      copied = at;
-      run = 1;
-    }
-    at += unitsOf(c);
-  }
-  if (copied == 0) return text;
-  return result.append(text, copied);
 }
 
 }  // namespace zindle::operations
