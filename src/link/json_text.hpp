@@ -1,5 +1,5 @@
 #pragma once
-// JSON as text: the value type every layer passes around, and the two
+// JSON as text: the value type every layer passes around, and the
 // writers of the server's output. Reading is link/json_reader.hpp's.
 
 #include <optional>

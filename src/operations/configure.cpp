@@ -39,8 +39,8 @@ Json Recorder::configure(const Json& arguments) const {
   }
   if (pending.empty()) return Json::object();
 
-  // Removing the first source eight times leaves none chosen, whatever was
-  // chosen before; the pending slots then choose the new ones in order.
+  // Removing the first source once for each slot leaves none chosen, whatever
+  // was chosen before; the pending slots then choose the new ones in order.
   if (titles) {
     const std::string firstSlot = slotAddress(1);
     for (std::size_t i = 0; i < kSlotCount; ++i) {
