@@ -40,7 +40,7 @@ if(APPLE)
   target_link_libraries(zindle_platform INTERFACE ${ZINDLE_SYSTEM_CURL}
                         "-framework CoreFoundation")
 else()
-  # libcurl and ICU are opened on first use (src/link/curl_library.cpp,
+  # libcurl and ICU are opened on first use (src/link/curl_library_posix.cpp,
   # src/operations/unicode_icu.cpp): linking libcurl loads two dozen
   # libraries at every start, five times the server's own start-up, and
   # ICU adds half as much again. Only their headers are used here.

@@ -15,8 +15,6 @@ class ActivityLog {
   // `out` must outlive the log.
   ActivityLog(bool enabled, std::ostream& out);
 
-  bool isEnabled() const { return enabled_; }
-
   // Writes `line` and a line feed, then flushes, when enabled.
   void write(std::string_view line);
 

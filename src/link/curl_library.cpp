@@ -5,10 +5,6 @@
 
 #include "link/recorder_error.hpp"
 
-#ifndef __APPLE__
-#include "link/shared_library.hpp"
-#endif
-
 namespace zindle::link {
 namespace {
 
@@ -18,48 +14,8 @@ constexpr auto kProtocolsByName = static_cast<CURLoption>(10318);
 constexpr auto kProtocolsByMask = static_cast<CURLoption>(181);
 constexpr long kHttpOnly = 1;  // CURLPROTO_HTTP
 
-#ifdef __APPLE__
-
-// The system's libcurl, /usr/lib/libcurl.4.dylib, linked.
-CurlLibrary bindLibrary() {
-  return {curl_global_init,  curl_easy_init,    curl_easy_setopt,
-          curl_easy_perform, curl_easy_getinfo, curl_easy_cleanup};
-}
-
-constexpr std::string_view kMissing =
-    "ZindleRecorder cannot be reached: the system's libcurl could not be "
-    "initialised.";
-
-#else
-
-// The name under which the system keeps the library. The version in the
-// name is libcurl's ABI, unchanged since 2006.
-constexpr const char* kLibraryName = "libcurl.so.4";
-
-CurlLibrary bindLibrary() {
-  CurlLibrary curl{};
-  void* library = openFirstLibrary({kLibraryName});
-  if (library == nullptr ||
-      !bindEntryPoint(library, "curl_global_init", curl.globalInit) ||
-      !bindEntryPoint(library, "curl_easy_init", curl.easyInit) ||
-      !bindEntryPoint(library, "curl_easy_setopt", curl.easySetopt) ||
-      !bindEntryPoint(library, "curl_easy_perform", curl.easyPerform) ||
-      !bindEntryPoint(library, "curl_easy_getinfo", curl.easyGetinfo) ||
-      !bindEntryPoint(library, "curl_easy_cleanup", curl.easyCleanup)) {
-    return {};
-  }
-  return curl;
-}
-
-constexpr std::string_view kMissing =
-    "ZindleRecorder cannot be reached: libcurl (libcurl.so.4) could not be "
-    "loaded. Install it (on Debian and Ubuntu, the package libcurl4) and "
-    "retry.";
-
-#endif
-
 const CurlLibrary* loadLibrary() {
-  static CurlLibrary curl = bindLibrary();
+  static CurlLibrary curl = bindCurlLibrary();
   if (curl.globalInit == nullptr) return nullptr;
   // libcurl's TLS back end, set up by curl_global_init, opens the file that
   // this variable names to log session keys into. The reader speaks plain
@@ -75,7 +31,8 @@ const CurlLibrary* loadLibrary() {
 
 const CurlLibrary& curlLibrary() {
   static const CurlLibrary* const library = loadLibrary();
-  if (library == nullptr) throw RecorderError::failed(std::string(kMissing));
+  if (library == nullptr)
+    throw RecorderError::failed(std::string(kCurlMissing));
   return *library;
 }
 

@@ -12,7 +12,7 @@ std::optional<std::string> compactJson(const Json& value) {
   }
 }
 
-std::string json(const Json& value) {
+std::string prettyJson(const Json& value) {
   try {
     // Objects keep their members in key order, so every level comes out
     // sorted.

@@ -1,5 +1,5 @@
 #pragma once
-// JSON as text: the value type every layer passes around, and the two
+// JSON as text: the value type every layer passes around, and the
 // writers of the server's output. Reading is link/json_reader.hpp's.
 
 #include <optional>
@@ -37,6 +37,6 @@ inline std::string textMemberOf(const Json& value, std::string_view key) {
 // The readable form of `value`: indented, the members of every object in
 // ascending order of their keys, "/" not escaped. Returns "{}" when the value
 // cannot be written. Never throws.
-std::string json(const Json& value);
+std::string prettyJson(const Json& value);
 
 }  // namespace zindle

@@ -68,7 +68,7 @@ Json Recorder::configureTool(const Json& arguments) const {
   const std::string error = textMemberOf(report, operations::kErrorKey);
   if (!error.empty()) message += ": " + error;
   message += '\n';
-  message += json(report);
+  message += prettyJson(report);
   throw RecorderError::failed(std::move(message));
 }
 

@@ -9,6 +9,7 @@
 
 #include "link/app_paths.hpp"
 #include "link/recorder_error.hpp"
+#include "operations/path_expansion.hpp"
 #include "operations/settings_table.hpp"
 #include "operations/status.hpp"
 #include "operations/text_rules.hpp"

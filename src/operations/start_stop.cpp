@@ -39,7 +39,7 @@ constexpr std::string_view kStoppedWithError =
 
 RecorderError failedWith(std::string_view sentence, const Json& status) {
   std::string message(sentence);
-  message += json(status);
+  message += prettyJson(status);
   return RecorderError::failed(std::move(message));
 }
 

@@ -1,15 +1,10 @@
 // The rules that are the same on every system: the search for one text in
 // another, on the folded and decomposed texts that each platform makes
-// (unicode_apple.cpp, unicode_icu.cpp), and the tilde expansion, from the
-// password database.
+// (unicode_apple.cpp, unicode_icu.cpp). The folder's tilde expansion is
+// path_expansion.cpp's.
 
 #include "operations/text_rules.hpp"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -17,20 +12,6 @@
 
 namespace zindle::operations {
 namespace {
-
-// The code point that begins at `at`, a whole surrogate pair when there is
-// one; at a lone surrogate, the unit itself (no mark). Past the last unit
-// the string holds a zero, which ends no pair.
-char32_t codePointAt(const std::u16string& text, std::size_t at) {
-  const char32_t unit = text[at];
-  if (unit >= 0xD800 && unit < 0xDC00 && text[at + 1] >= 0xDC00 &&
-      text[at + 1] < 0xE000) {
-    return 0x10000 + ((unit - 0xD800) << 10) + (text[at + 1] - 0xDC00);
-  }
-  return unit;
-}
-
-std::size_t unitsOf(char32_t c) { return c >= 0x10000 ? 2 : 1; }
 
 // Whether `c` belongs to the character before it, as the Mac's own search
 // has it: a mark; a skin tone; or one of the few other characters Unicode
@@ -108,9 +89,10 @@ FoldedText foldedText(std::string_view text) {
   // each character apart.
   std::u16string alone;
   for (std::size_t at = 0; at < source.size();) {
-    const char32_t c = codePointAt(source, at);
-    if (c >= 0x80) alone.append(source, at, unitsOf(c)) += kSeparator;
-    at += unitsOf(c);
+    const char32_t c = unicode::codePointAt(source, at);
+    if (c >= 0x80)
+      alone.append(source, at, unicode::unitCount(c)) += kSeparator;
+    at += unicode::unitCount(c);
   }
   // In ASCII every letter is a character.
   result.beginsCharacter.assign(units.size() + 1, alone.empty());
@@ -121,72 +103,33 @@ FoldedText foldedText(std::string_view text) {
   std::size_t aloneAt = 0;
   std::size_t out = 0;
   for (std::size_t at = 0; at < source.size();) {
-    const char32_t c = codePointAt(source, at);
-    at += unitsOf(c);
+    const char32_t c = unicode::codePointAt(source, at);
+    at += unicode::unitCount(c);
     std::size_t letters = 1;
     if (c >= 0x80) {
       letters = 0;
       while (aloneAt < aloneFolded.size() &&
              aloneFolded[aloneAt] != kSeparator) {
-        const char32_t part = codePointAt(aloneFolded, aloneAt);
+        const char32_t part = unicode::codePointAt(aloneFolded, aloneAt);
         if (!extendsCharacter(part)) ++letters;
-        aloneAt += unitsOf(part);
+        aloneAt += unicode::unitCount(part);
       }
       ++aloneAt;
     }
     for (std::size_t letter = 0; letter < letters; ++letter) {
       while (out < units.size() && units[out] >= 0x300 &&
-             extendsCharacter(codePointAt(units, out))) {
-        out += unitsOf(codePointAt(units, out));
+             extendsCharacter(unicode::codePointAt(units, out))) {
+        out += unicode::unitCount(unicode::codePointAt(units, out));
       }
       if (out == units.size()) break;
-      const char32_t folded = codePointAt(units, out);
+      const char32_t folded = unicode::codePointAt(units, out);
       result.beginsCharacter[out] =
           letter == 0 && !extendsCharacter(c) &&
           (out == 0 || !spellOneSyllable(units[out - 1], folded));
-      out += unitsOf(folded);
+      out += unicode::unitCount(folded);
     }
   }
   return result;
-}
-
-// The password database's records are small; a buffer past this size means
-// something is wrong, and the path is then left as it is.
-constexpr std::size_t kMaxPasswdBuffer = 1u << 20;
-
-// One password database lookup, growing the buffer while it is too small.
-template <typename Lookup>
-std::optional<std::string> homeFromPasswd(const Lookup& lookup) {
-  std::vector<char> buffer(1024);
-  while (buffer.size() <= kMaxPasswdBuffer) {
-    passwd entry{};
-    passwd* found = nullptr;
-    const int error = lookup(entry, buffer, found);
-    if (error == ERANGE) {
-      buffer.resize(buffer.size() * 2);
-      continue;
-    }
-    if (error != 0 || found == nullptr || found->pw_dir == nullptr) break;
-    return std::string(found->pw_dir);
-  }
-  return std::nullopt;
-}
-
-std::optional<std::string> currentHome() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return std::string(home);
-  return homeFromPasswd([](passwd& entry, std::vector<char>& buffer,
-                           passwd*& found) {
-    return getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found);
-  });
-}
-
-std::optional<std::string> homeOf(const std::string& user) {
-  return homeFromPasswd(
-      [&user](passwd& entry, std::vector<char>& buffer, passwd*& found) {
-        return getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(),
-                          &found);
-      });
 }
 
 }  // namespace
@@ -230,47 +173,6 @@ bool TextSearch::isFoundIn(std::string_view haystack) const {
     matched = fallback_[matched];
   }
   return false;
-}
-
-std::u16string unicode::streamSafe(std::u16string text) {
-  constexpr std::size_t kMaxRun = 30;
-  std::u16string result;
-  std::size_t copied = 0;
-  std::size_t run = 0;
-  for (std::size_t at = 0; at < text.size();) {
-    const char32_t c = codePointAt(text, at);
-    if (c < 0x300 || !isMark(c)) {
-      run = 0;
-    } else if (++run > kMaxRun) {
-      result.append(text, copied, at - copied) += u'\u034F';
-      copied = at;
-      run = 1;
-    }
-    at += unitsOf(c);
-  }
-  if (copied == 0) return text;
-  return result.append(text, copied);
-}
-
-bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
-  return TextSearch(needle).isFoundIn(haystack);
-}
-
-std::string expandTilde(std::string_view path) {
-  if (path.empty() || path.front() != '~') return std::string(path);
-  const std::size_t slash = path.find('/');
-  const std::string_view user =
-      path.substr(1, slash == std::string_view::npos ? slash : slash - 1);
-  const std::string_view rest =
-      slash == std::string_view::npos ? std::string_view() : path.substr(slash);
-  // A NUL would end the name early and look up somebody else.
-  if (user.find('\0') != std::string_view::npos) return std::string(path);
-  std::optional<std::string> home =
-      user.empty() ? currentHome() : homeOf(std::string(user));
-  if (!home) return std::string(path);
-  // A home folder of "/" must not give "//x".
-  if (!rest.empty() && !home->empty() && home->back() == '/') home->pop_back();
-  return *home + std::string(rest);
 }
 
 }  // namespace zindle::operations

@@ -1,10 +1,9 @@
 #pragma once
 // The text rules by which configure tells whether the app took a setting:
-// Unicode lowercasing, equality and case-insensitive containment, and the
-// tilde expansion of the folder it sends. On a Mac the Unicode rules are the
-// system's own (CoreFoundation, unicode_apple.cpp), the services the app
-// itself matches titles with; elsewhere ICU's (unicode_icu.cpp), which is
-// loaded the first time a text is compared.
+// Unicode lowercasing, equality and case-insensitive containment. On a Mac the
+// Unicode rules are the system's own (CoreFoundation, unicode_apple.cpp), the
+// services the app itself matches titles with; elsewhere ICU's
+// (unicode_icu.cpp), which is loaded the first time a text is compared.
 //
 // The texts are UTF-8; both JSON readers refuse anything else, so no other
 // bytes reach these rules. Should they, the rules do not fail: the search
@@ -29,7 +28,9 @@ std::string lowercased(std::string_view text);
 // Throws as lowercased() does, but never for equal bytes.
 bool equivalent(std::string_view a, std::string_view b);
 
-// Whether `needle` occurs in `haystack` with letters compared regardless of
+// A search for one needle in many haystacks, the needle prepared once: a
+// title is looked for in every title the app offers. isFoundIn() tells
+// whether `needle` occurs in `haystack` with letters compared regardless of
 // case and canonically equivalent sequences equal, while accents and other
 // marks count: "É" is found in "é", "cafe" is not found in "café", and "x" is
 // not found in "x" + U+0301, because a match may neither begin nor end inside
@@ -43,15 +44,11 @@ bool equivalent(std::string_view a, std::string_view b);
 // the lengths of the two texts added, never multiplied, whatever they hold:
 // both are folded and decomposed by the platform's Unicode services, then
 // searched once. Throws as lowercased() does.
-bool containsIgnoringCase(std::string_view haystack, std::string_view needle);
-
-// containsIgnoringCase() for one needle and many haystacks, the needle
-// prepared once: a title is looked for in every title the app offers.
 class TextSearch {
  public:
   // Throws as lowercased() does.
   explicit TextSearch(std::string_view needle);
-  // containsIgnoringCase(haystack, needle). Throws as lowercased() does.
+  // Throws as lowercased() does.
   bool isFoundIn(std::string_view haystack) const;
 
  private:
@@ -60,12 +57,5 @@ class TextSearch {
   // suffix that is also a prefix of pattern_: where a failed match resumes.
   std::vector<std::size_t> fallback_;
 };
-
-// `path` with a leading tilde expanded: "~" and "~/…" to the current user's
-// home folder ($HOME when set and not empty, else the password database),
-// "~name" and "~name/…" to that user's home folder. A user that does not
-// exist, a home folder that cannot be found, and every other path leave
-// `path` unchanged.
-std::string expandTilde(std::string_view path);
 
 }  // namespace zindle::operations

@@ -1,13 +1,29 @@
 #pragma once
 // The part of the text rules that each platform provides from its own
 // Unicode services (unicode_apple.cpp, unicode_icu.cpp); the search built on
-// it, and the bound on runs of marks that both apply before normalizing, are
-// the same everywhere (text_rules.cpp).
+// it (text_rules.cpp), and the bound on runs of marks that both apply before
+// normalizing (unicode.cpp), are the same everywhere.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace zindle::operations::unicode {
+
+// The code point that begins at `at`, a whole surrogate pair when there is
+// one; at a lone surrogate, the unit itself (no mark). Past the last unit
+// the string holds a zero, which ends no pair.
+inline char32_t codePointAt(const std::u16string& text, std::size_t at) {
+  const char32_t unit = text[at];
+  if (unit >= 0xD800 && unit < 0xDC00 && text[at + 1] >= 0xDC00 &&
+      text[at + 1] < 0xE000) {
+    return 0x10000 + ((unit - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+  }
+  return unit;
+}
+
+// How many UTF-16 units `c` takes.
+inline std::size_t unitCount(char32_t c) { return c >= 0x10000 ? 2 : 1; }
 
 // `text` as UTF-16, each byte sequence that is not UTF-8 read as U+FFFD
 // (ICU: one for each maximal bad sequence; CoreFoundation: one for each bad
@@ -30,6 +46,24 @@ bool isMark(char32_t c);
 // with the square of the run; no written language puts 30 marks on one
 // letter, so no real text changes. Applied to both texts of every
 // comparison, on every platform, before normalizing.
-std::u16string streamSafe(std::u16string text);
+inline std::u16string streamSafe(std::u16string text) {
+  constexpr std::size_t kMaxRun = 30;
+  std::u16string result;
+  std::size_t copied = 0;
+  std::size_t run = 0;
+  for (std::size_t at = 0; at < text.size();) {
+    const char32_t c = codePointAt(text, at);
+    if (c < 0x300 || !isMark(c)) {
+      run = 0;
+    } else if (++run > kMaxRun) {
+      result.append(text, copied, at - copied) += u'\u034F';
+      copied = at;
+      run = 1;
+    }
+    at += unitCount(c);
+  }
+  if (copied == 0) return text;
+  return result.append(text, copied);
+}
 
 }  // namespace zindle::operations::unicode

@@ -1,5 +1,5 @@
 #pragma once
-// The four tools the server offers: their wire names, the descriptions the
+// The tools the server offers: their wire names, the descriptions the
 // model reads, their input schemas, and the operation each one runs.
 
 #include <span>

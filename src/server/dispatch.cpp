@@ -27,7 +27,7 @@ Json callTool(const link::Services& services, std::string_view name,
     throw RecorderError::badArguments("unknown tool " + std::string(name));
   }
   const Json status = entry->run(recorder, arguments);
-  Json text = {{"type", "text"}, {"text", json(status)}};
+  Json text = {{"type", "text"}, {"text", prettyJson(status)}};
   return {{"content", Json::array({std::move(text)})}, {"isError", false}};
 }
 

@@ -13,7 +13,7 @@ struct Services;
 namespace zindle::server {
 
 // Finds the app first, then runs the tool called `name` with `arguments`.
-// Returns {"content": [{"type": "text", "text": json(status)}],
+// Returns {"content": [{"type": "text", "text": prettyJson(status)}],
 // "isError": false}. Throws RecorderError: unreachable when the app is not
 // found (whatever the name), badArguments "unknown tool <name>" for a name
 // outside the catalogue, or whatever the tool throws.

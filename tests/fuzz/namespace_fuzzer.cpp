@@ -23,6 +23,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       status["assembled"].size() != 6 || status["sources"].size() > 8) {
     std::abort();
   }
-  if (json(status).empty()) std::abort();
+  if (prettyJson(status).empty()) std::abort();
   return 0;
 }

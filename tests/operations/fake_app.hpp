@@ -134,7 +134,7 @@ std::optional<Failure> failureOf(const Run& run) {
 
 // The failure of an operation that gives `sentence`, then `status`.
 inline Failure failed(const std::string& sentence, const Json& status) {
-  return {RecorderError::Kind::failed, sentence + json(status)};
+  return {RecorderError::Kind::failed, sentence + prettyJson(status)};
 }
 
 }  // namespace zindle::testing

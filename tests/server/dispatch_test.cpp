@@ -51,8 +51,9 @@ TEST(Dispatch, findsTheAppThenRunsTheToolTheNameSelects) {
     Json success;
     if (row.error.empty()) {
       const Json status = link::Recorder::find(world.services).status();
-      success = {{"content", {{{"type", "text"}, {"text", json(status)}}}},
-                 {"isError", false}};
+      success = {
+          {"content", {{{"type", "text"}, {"text", prettyJson(status)}}}},
+          {"isError", false}};
       world.reader.requests.clear();
     }
     try {

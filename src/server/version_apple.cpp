@@ -1,12 +1,8 @@
 #include "server/version.hpp"
 
-#ifdef __APPLE__
 #include <CoreFoundation/CoreFoundation.h>
-#endif
 
 namespace zindle::server {
-
-#ifdef __APPLE__
 
 namespace {
 
@@ -35,12 +31,5 @@ std::string serverVersion() {
   version.resize(std::char_traits<char>::length(version.c_str()));
   return version;
 }
-
-#else
-
-// Given by the build, from the project's one version number.
-std::string serverVersion() { return ZINDLE_VERSION; }
-
-#endif
 
 }  // namespace zindle::server
