@@ -114,7 +114,7 @@ BENCHMARK(BM_ReadNamespace);
 // nodes of the app's shape (45000 is about 4 MiB).
 std::string namespaceText(std::int64_t nodes) {
   if (nodes != 0) return makeNamespace(static_cast<int>(nodes)).dump();
-  std::ifstream file(ZINDLE_GOLDEN "/sim_namespace.json");
+  std::ifstream file(ZINDLE_GOLDEN_DIR "/sim_namespace.json");
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
@@ -122,7 +122,7 @@ std::string namespaceText(std::int64_t nodes) {
 void BM_ReadNamespaceOf(benchmark::State& state) {
   const std::string text = namespaceText(state.range(0));
   for (auto _ : state) {
-    link::Reading reading;
+    link::NamespaceSnapshot reading;
     benchmark::DoNotOptimize(link::readNamespace(text, reading));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
