@@ -38,6 +38,13 @@ std::string inArrays(std::size_t depth, const std::string& inner) {
   return std::string(depth, '[') + inner + std::string(depth, ']');
 }
 
+// An object of `count` members, all of them "a": 0.
+std::string members(std::size_t count) {
+  std::string text = R"({"a":0)";
+  for (std::size_t i = 1; i < count; ++i) text += R"(,"a":0)";
+  return text + "}";
+}
+
 // An array holding `count` items at two levels: one array, and its zeros.
 std::string items(std::size_t count) {
   std::string text = "[[0";
@@ -107,7 +114,11 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
       // Not one JSON object (what else is none is the parser's test below):
       // no namespace at all.
       {R"([{"FULL_PATH": "/a", "VALUE": [1]}])", "null"},
-      // A value too large for what is left to read is left out.
+      // A value as large as what is left to read is kept, one larger left
+      // out.
+      {R"({"FULL_PATH": "/a", "VALUE": [)" + members(kMaxJsonItems - 1) +
+           "]}",
+       R"({"values": {"/a": {"a": 0}}, "sources": ["Old"]})"},
       {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": [)" +
            items(kMaxJsonItems + 1) + R"(]}, "b": {"FULL_PATH": "/b",
            "VALUE": [[1]]}}})",
@@ -248,6 +259,7 @@ TEST(JsonReader, rewritesOnlyTheNumbersSimdjsonCannotHoldAsNlohmannReadsThem) {
       {"[1e]", "same"},
       {"[1e+]", "same"},
       {"[1e4-00]", "same"},
+      {"[18446744073709551616e]", "same"},
       {"[-]", "same"},
   };
   for (const auto& [text, expected] : cases) {
