@@ -116,8 +116,7 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
       {R"([{"FULL_PATH": "/a", "VALUE": [1]}])", "null"},
       // A value as large as what is left to read is kept, one larger left
       // out.
-      {R"({"FULL_PATH": "/a", "VALUE": [)" + members(kMaxJsonItems - 1) +
-           "]}",
+      {R"({"FULL_PATH": "/a", "VALUE": [)" + members(kMaxJsonItems - 1) + "]}",
        R"({"values": {"/a": {"a": 0}}, "sources": ["Old"]})"},
       {R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": [)" +
            items(kMaxJsonItems + 1) + R"(]}, "b": {"FULL_PATH": "/b",

@@ -117,6 +117,7 @@ TEST(TextRules, followUnicode) {
       {"contains", "\uff8a\uff9f", "\uff8a", "no"},
       // A flag of tags is found whole only.
       {"contains", kEngland, kEngland.substr(0, kEngland.size() - 4), "no"},
+      {"contains", "x\U000E0020", "x", "no"},
       // Emoji joined into one and flags side by side are found in part, as
       // on a Mac.
       {"contains", "\U0001F469\u200d\U0001F469\u200d\U0001F467", "\U0001F469",
