@@ -6,7 +6,7 @@ import assert from "node:assert/strict";
 import { existsSync } from "node:fs";
 import { test } from "node:test";
 
-import { freePortRange, peakOf, startFakeApp, startServer } from "./support.mjs";
+import { freePortRange, hostInfo, peakOf, request, startFakeApp, startServer } from "../support/processes.mjs";
 
 const cap = 4 << 20;  // link::kMaxBodyBytes
 const resultLimit = 1 << 20;  // server::kMaxResultBytes
@@ -14,7 +14,6 @@ const node = (path, value, more = "") => `{"FULL_PATH":"${path}","VALUE":[${valu
 const titles = (count, title) =>
   node("/source", '""', `,"RANGE":[{"VALS":[${`"${title}",`.repeat(count - 1)}"${title}"]}]`);
 const quotes = (bytes) => `"${'\\"'.repeat(bytes / 2)}"`;
-const hostInfo = JSON.stringify({ NAME: "ZindleRecorder", OSC_PORT: 9000 });
 const configureAll = { codec: "h264", fps: 30, bitrate: 10, output: "separate", layout: "row", gap: 1,
   width: 100, height: 100, sound: "", performance: true, folder: "/tmp", name: "x" };
 
@@ -39,9 +38,7 @@ test("one session of tool calls against an app that answers each step its own wa
   // One call: its answer's line, result and time.
   const call = async (params = { name: "recorder_status" }, to = server) => {
     const began = Date.now();
-    to.write(`${JSON.stringify({ jsonrpc: "2.0", id: 1, method: "tools/call", params })}\n`);
-    const line = await to.nextLine();
-    const { isError, content } = JSON.parse(line).result;
+    const { result: { isError, content }, line } = await request(to, "tools/call", params);
     return { line, isError, text: content[0].text, took: Date.now() - began };
   };
 
@@ -55,18 +52,14 @@ test("one session of tool calls against an app that answers each step its own wa
   assert.equal(app.connections(), 1);
 
   // An answer that is no namespace is no answer at all.
-  const noNamespaces = [
-    (response) => response.writeHead(404).end("{}"),
-    (response) => response.writeHead(201).end("{}"),
-    (response) => response.writeHead(302, { Location: "/?HOST_INFO" }).end("{}"),
-    (response) => response.end("[]"),
-    (response) => response.end("not json"),
-    (response) => response.end(`{"a":"${" ".repeat(cap)}"}`),
-    (response) => { response.writeHead(200, { Connection: "close" }); response.end(`{"a":"${" ".repeat(cap)}"}`); },
-  ];
-  for (const [at, noNamespace] of noNamespaces.entries()) {
-    answer = (request, response) => noNamespace(response);
-    assert.equal((await call()).text, unreachable, `no namespace ${at}`);
+  // A status but 200 (a redirect is not followed), JSON that is no object,
+  // no JSON, a body past the cap (kept alive, or closed after it).
+  const tooLong = `{"a":"${" ".repeat(cap)}"}`;
+  const noNamespaces = [[404, {}, "{}"], [201, {}, "{}"], [302, { Location: "/?HOST_INFO" }, "{}"], [200, {}, "[]"],
+    [200, {}, "not json"], [200, {}, tooLong], [200, { Connection: "close" }, tooLong]];
+  for (const [code, headers, body] of noNamespaces) {
+    answer = (request, response) => response.writeHead(code, headers).end(body);
+    assert.equal((await call()).text, unreachable, `${code} ${body.slice(0, 10)}`);
   }
 
   // A port that never answers costs its half-second time-out and no more;
