@@ -23,19 +23,17 @@ import { readme, readmeLines, serverPath } from "./support.mjs";
 const run = promisify(execFile);
 const cache = process.env.ZINDLE_CLIENTS_CACHE ??
   join(process.env.XDG_CACHE_HOME ?? join(homedir(), ".cache"), "zindle-clients");
-const closed = "http://127.0.0.1:9";
-const proxies = { HTTPS_PROXY: closed, https_proxy: closed, HTTP_PROXY: closed,
-  http_proxy: closed, ALL_PROXY: closed, all_proxy: closed, NO_PROXY: "", no_proxy: "" };
+const refused = "http://127.0.0.1:9";
+const proxies = { NO_PROXY: "", no_proxy: "" };
+for (const name of ["HTTPS_PROXY", "HTTP_PROXY", "ALL_PROXY"]) proxies[name] = proxies[name.toLowerCase()] = refused;
 
 // Under strace where there is one (on Linux, where the set-up installs it),
 // every connect() of `argv` and of its children added to `log`; the
 // addresses in it past loopback.
 const tracer = ["/usr/bin/strace", "/bin/strace"].find(existsSync);
-const watched = (argv, log) => {
-  if (tracer) return [tracer, ["-f", "-qq", "-e", "trace=connect", "-A", "-o", log, ...argv]];
-  if (process.platform === "linux") throw new Error("strace is missing: run make setup");
-  return [argv[0], argv.slice(1)];
-};
+assert.ok(tracer || process.platform !== "linux", "strace is missing: run make setup");
+const watched = (argv, log) =>
+  (tracer ? [tracer, ["-f", "-qq", "-e", "trace=connect", "-A", "-o", log, ...argv]] : [argv[0], argv.slice(1)]);
 const pastLoopback = (log) => readFileSync(log, "utf8").split("\n")
   .flatMap((line) => [...line.matchAll(/inet_addr\("([^"]+)"\)|inet_pton\(AF_INET6, "([^"]+)"/g)])
   .map((match) => match[1] ?? match[2])
@@ -46,11 +44,8 @@ const pastLoopback = (log) => readFileSync(log, "utf8").split("\n")
 const local = (text) => text.replaceAll("/usr/local/bin/zindle_recorder_mcp", serverPath);
 const readmeRemove = (cli) => new RegExp(`\`(${cli} mcp remove [^\`]*)\``).exec(readme)?.[1] ?? assert.fail(cli);
 // The README's block of `language` that follows the first line of `cli`.
-const readmeBlock = (cli, language) => {
-  const from = readme.indexOf(readmeLines(`${cli} mcp add`)[0]);
-  return new RegExp(`\`\`\`${language}\\n([\\s\\S]*?)\\s*\`\`\``).exec(readme.slice(from))[1]
-    .split("\n").map((line) => line.trim()).join("\n");
-};
+const readmeBlock = (cli, language) => new RegExp(`\`\`\`${language}\\n([\\s\\S]*?)\\s*\`\`\``)
+  .exec(readme.slice(readme.indexOf(readmeLines(`${cli} mcp add`)[0])))[1].replace(/^ +/gm, "");
 const entryIn = (file) => JSON.parse(readFileSync(file, "utf8")).mcpServers?.["zindle-recorder"];
 const listed = (pattern) => async (cli) => {
   const { stdout, stderr } = await cli.shell(`${cli.name} mcp list`);
@@ -64,22 +59,19 @@ async function codexStatus({ bin, home, log }) {
     "-c", "analytics.enabled=false", "-c", "feedback.enabled=false", "app-server"], log);
   const codex = startProcess(command, args, { cwd: home, timeout: 120_000,
     env: { PATH: process.env.PATH, HOME: home, ...proxies } });
-  try {
-    await request(codex, "initialize", { clientInfo: { name: "zindle-e2e", version: "1" } }, 1);
-    codex.write(`${JSON.stringify({ jsonrpc: "2.0", method: "initialized" })}\n`);
-    const { result, line } = await request(codex, "mcpServerStatus/list", {}, 2);
-    const server = (result ?? assert.fail(line)).data.find((entry) => entry.name === "zindle-recorder");
-    assert.deepEqual(Object.keys(server.tools).sort(),
-      ["recorder_configure", "recorder_start", "recorder_status", "recorder_stop"]);
-  } finally {
-    codex.end();
-    await codex.exited;
-  }
+  await request(codex, "initialize", { clientInfo: { name: "zindle-e2e", version: "1" } }, 1);
+  codex.write(`${JSON.stringify({ jsonrpc: "2.0", method: "initialized" })}\n`);
+  const { result, line } = await request(codex, "mcpServerStatus/list", {}, 2);
+  codex.end();
+  await codex.exited;
+  const server = (result ?? assert.fail(line)).data.find((entry) => entry.name === "zindle-recorder");
+  assert.deepEqual(Object.keys(server.tools).sort(),
+    ["recorder_configure", "recorder_start", "recorder_status", "recorder_stop"]);
 }
 
 // Each CLI: where it is, its environment, the file it writes, how that file
-// is checked, and how the CLI shows that it started the server. Gemini CLI starts servers only in a
-// folder the user trusts, which its documented variable grants here; its
+// is checked, and how the CLI shows that it started the server. Gemini CLI
+// starts servers only in a folder the user trusts, which its documented variable grants here; its
 // settings turn off updates and usage statistics, its variable telemetry. It
 // would restart itself with a larger heap first, which only costs time here.
 const clis = {
@@ -124,9 +116,10 @@ test("the README gives each CLI's line, one with another port, and its removal",
 
 for (const [name, { title, bin, file, env, settings, written, connected }] of Object.entries(clis)) {
   for (const line of readmeLines(`${name} mcp add`)) {
-    test(`${title} takes the README's line and connects: ${line}`, async () => {
+    test(`${title} takes the README's line and connects: ${line}`, async (t) => {
       assert.ok(existsSync(join(bin, name)), `${join(bin, name)} is missing: run scripts/setup.sh clients`);
       const home = mkdtempSync(join(tmpdir(), `zindle-${name}-`));
+      t.after(() => rmSync(home, { recursive: true, force: true }));
       const log = join(home, "connects.log");
       const shell = (text) => run(...watched(["sh", "-c", text], log),
         { cwd: home, timeout: 240_000, env: { PATH: `${bin}:${process.env.PATH}`, HOME: home, ...proxies, ...env } });
@@ -134,16 +127,12 @@ for (const [name, { title, bin, file, env, settings, written, connected }] of Ob
         mkdirSync(join(home, file, ".."));
         writeFileSync(join(home, file), JSON.stringify(settings));
       }
-      try {
-        await shell(local(line));
-        written(join(home, file), line.includes("ZINDLE_OSCQUERY_PORT="));
-        await connected({ name, bin, home, log, shell });
-        await shell(readmeRemove(name));
-        assert.doesNotMatch(readFileSync(join(home, file), "utf8"), /zindle-recorder/);
-      } finally {
-        if (tracer) assert.deepEqual(pastLoopback(log), [], `${name} stayed on loopback`);
-        rmSync(home, { recursive: true, force: true });
-      }
+      await shell(local(line));
+      written(join(home, file), line.includes("ZINDLE_OSCQUERY_PORT="));
+      await connected({ name, bin, home, log, shell });
+      await shell(readmeRemove(name));
+      assert.doesNotMatch(readFileSync(join(home, file), "utf8"), /zindle-recorder/);
+      if (tracer) assert.deepEqual(pastLoopback(log), [], `${name} stayed on loopback`);
     });
   }
 }

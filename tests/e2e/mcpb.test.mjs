@@ -43,6 +43,10 @@ for (const [index, { name, only0600, older }] of installs.entries()) {
     const manifest = JSON.parse(readFileSync(join(unpacked, "manifest.json"), "utf8"));
     assert.deepEqual([manifest.version, manifest.compatibility.platforms],
       [process.env.ZINDLE_VERSION, [process.platform]]);
+    // The desktop app links to where the README sends reports, and to the
+    // project's home (cmake/packaging.cmake names both).
+    assert.ok(readme.includes(`## Reporting a problem\n\nReport it at <${manifest.support}>`), manifest.support);
+    assert.ok(readme.includes(`<${manifest.homepage}>`), manifest.homepage);
     // The command, its arguments and its environment, filled in by the
     // format's own code as a client built on it fills them in: the install
     // folder and the user's settings (here, the port).

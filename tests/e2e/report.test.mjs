@@ -8,7 +8,7 @@ import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { test } from "node:test";
 
-import { inSession, readme, readmeLines, statusOf } from "./support.mjs";
+import { inSession, readmeLines, statusOf } from "./support.mjs";
 
 test("a saved app, served by the simulator, reads as the user's app", async (t) => {
   const folder = mkdtempSync(join(tmpdir(), "zindle-report-"));
@@ -44,12 +44,4 @@ test("a saved app, served by the simulator, reads as the user's app", async (t) 
   await call("recorder_configure", { codec: "hevc" });
   assert.ok(sim.oscLog().some((message) => message.startsWith("/codec")), sim.oscLog().join("\n"));
   assert.deepEqual(statusOf(await call("recorder_status")), expected);
-});
-
-test("the README reports problems where the packages say the project lives", () => {
-  const packaging = readFileSync(new URL("../../cmake/packaging.cmake", import.meta.url), "utf8");
-  const address = (name) => new RegExp(`set\\(${name} "([^"]+)"\\)`).exec(packaging)[1];
-  const section = readme.slice(readme.indexOf("## Reporting a problem"));
-  assert.ok(section.startsWith(`## Reporting a problem\n\nReport it at <${address("ZINDLE_SUPPORT")}>`));
-  assert.ok(section.includes(`<${address("ZINDLE_HOMEPAGE")}>`));
 });

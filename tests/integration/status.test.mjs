@@ -20,8 +20,7 @@ const configureAll = { codec: "h264", fps: 30, bitrate: 10, output: "separate", 
 test("one session of tool calls against an app that answers each step its own way", async (t) => {
   // On the first of sixteen free ports, so that nothing else is found.
   const first = await freePortRange();
-  const unreachable = `ZindleRecorder is not running, or its OSCQuery server is not on ports ${first}\u2013` +
-    `${first + 15}. Launch the app and retry (set ZINDLE_OSCQUERY_PORT if it uses another port).`;
+  const unreachable = new RegExp(`^ZindleRecorder is not running, .* on ports ${first}\u2013${first + 15}\\. `);
   let answer;  // (request, response) for every request but the host information
   let hostInfoToo = false;  // the step's answer is given to that request too
   const app = await startFakeApp((request, response) =>
@@ -59,7 +58,7 @@ test("one session of tool calls against an app that answers each step its own wa
     [200, {}, "not json"], [200, {}, tooLong], [200, { Connection: "close" }, tooLong]];
   for (const [code, headers, body] of noNamespaces) {
     answer = (request, response) => response.writeHead(code, headers).end(body);
-    assert.equal((await call()).text, unreachable, `${code} ${body.slice(0, 10)}`);
+    assert.match((await call()).text, unreachable, `${code} ${body.slice(0, 10)}`);
   }
 
   // A port that never answers costs its half-second time-out and no more;
@@ -72,7 +71,7 @@ test("one session of tool calls against an app that answers each step its own wa
   for (const [everything, stall, least, most] of waits) {
     [hostInfoToo, answer] = [everything, stall];
     const { text, took } = await call();
-    assert.equal(text, unreachable);
+    assert.match(text, unreachable);
     assert.ok(took >= least && took < most, `${took} ms`);
   }
   hostInfoToo = false;
@@ -112,17 +111,14 @@ test("one session of tool calls against an app that answers each step its own wa
       assert.ok(peakKb > 0 && peakKb < limitKb, `${shape}: ${peakKb} KB`);
     }
     const { line, isError, text } = await call(params);
-    t.diagnostic(`${shape}: an answer of ${line.length} bytes`);
     assert.ok(line.length < resultLimit + 100, `${shape}: ${line.length} bytes`);
     if (shape === "letters") assert.deepEqual(JSON.parse(text).sourcesAvailable, []);
-    if (shape === "status" || shape === "configure") {
-      assert.match(text, /^The answer is too large to show: \d+ bytes, past the 1048576 /, shape);
-    }
+    // Those two are too large to show: their length is told instead.
+    if (params) assert.match(text, /^The answer is too large to show: \d+ bytes/, shape);
     assert.equal(isError, shape === "configure", shape);
   }
   server.end();
   assert.equal(await server.exited, 0);
   assert.equal(server.stderr(), "");  // nor does libcurl print a word
-  app.close();
   assert.equal(existsSync(keyLog), false);
 });

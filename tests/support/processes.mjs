@@ -59,11 +59,8 @@ export async function request(program, method, params, id = 1) {
 export function startServer({ env = {}, nonBlocking = false, redirect = "", measured = false } = {}) {
   let command = [serverPath];
   if (measured && process.platform === "darwin") command = ["/usr/bin/time", "-l", ...command];
-  if (nonBlocking) {
-    command = ["perl", "-MFcntl", "-e",
-      "fcntl($_, F_SETFL, fcntl($_, F_GETFL, 0) | O_NONBLOCK) for *STDIN, *STDOUT; exec @ARGV or die",
-      ...command];
-  }
+  const flagged = "fcntl($_, F_SETFL, fcntl($_, F_GETFL, 0) | O_NONBLOCK) for *STDIN, *STDOUT; exec @ARGV or die";
+  if (nonBlocking) command = ["perl", "-MFcntl", "-e", flagged, ...command];
   if (redirect) command = ["/bin/sh", "-c", `exec "$@" ${redirect}`, "sh", ...command];
   return startProcess(command[0], command.slice(1), { env: { ...process.env, ...env } });
 }
@@ -79,11 +76,10 @@ export async function startSimulator(args = [], port = 0) {
     viewUrl: /view (\S+)/.exec(line)?.[1],
     oscLog: () => sim.stderr().split("\n").filter((l) => l.startsWith("osc ")).map((l) => l.slice(4)),
     kill: () => sim.child.kill("SIGKILL"),
-    async stop() {
-      if (sim.child.exitCode === null && sim.child.signalCode === null) {
-        sim.child.kill("SIGTERM");
-        await sim.exited;
-      }
+    // Once it has ended, the signal is sent to nobody.
+    stop: () => {
+      sim.child.kill("SIGTERM");
+      return sim.exited;
     },
   };
 }
