@@ -19,14 +19,13 @@ test("a whole recording, titles found by Unicode's rules", async (t) => {
   const configured = statusOf(await call("recorder_configure",
     { sources: ["camera", "\u00e9cran"], layout: "column", gap: 4, codec: "HEVC", folder, name: "take" }));
   assert.deepEqual(configured.sources.map((s) => s.title), ["Main Camera", "\u00c9cran Principal"]);
-  assert.equal(configured.settings.codec, "hevc");
-  assert.deepEqual([configured.assembled.width, configured.assembled.height], [2560, 1080 + 4 + 1440]);
+  assert.deepEqual([configured.settings.codec, configured.assembled.width, configured.assembled.height],
+    ["hevc", 2560, 1080 + 4 + 1440]);
   const started = statusOf(await call("recorder_start", { sources: ["studio"], sound: "studio" }));
   assert.deepEqual([started.state, started.settings.sound], ["recording", "STUDIO (Stage)"]);
   const stopped = statusOf(await call("recorder_stop"));
-  assert.equal(stopped.state, "idle");
-  assert.equal(stopped.sources[0].file, join(folder, "take STUDIO (Stage).mov"));
-  assert.equal(stopped.assembled.file, join(folder, "take.mov"));
+  assert.deepEqual([stopped.state, stopped.sources[0].file, stopped.assembled.file],
+    ["idle", join(folder, "take STUDIO (Stage).mov"), join(folder, "take.mov")]);
 });
 
 test("an app that dies during a stop ends it at once; one that moves is found again", async () => {

@@ -6,10 +6,7 @@
 # program stands in for the checkout; scripts/install.sh and the configure
 # step of make install are what run. Linux, as root; skipped elsewhere.
 set -eu
-if [ "$(id -u)" != 0 ] || ! command -v setpriv >/dev/null 2>&1; then
-  echo "skipped: needs root and setpriv"
-  exit 77
-fi
+[ "$(id -u)" = 0 ] && command -v setpriv >/dev/null 2>&1 || { echo "skipped: needs root and setpriv"; exit 77; }
 install_sh=$PWD/scripts/install.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

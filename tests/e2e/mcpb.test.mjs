@@ -3,7 +3,7 @@
 // server started as the manifest says, with the user's settings filled in.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { chmodSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync } from "node:fs";
+import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { after, test } from "node:test";
@@ -35,11 +35,8 @@ for (const [index, { name, only0600, older }] of installs.entries()) {
     // test's own.
     const home = join(folder, `home-${index}`);
     const unpacked = join(home, "Library/Application Support/Claude/Claude Extensions/zindle-recorder-mcp");
-    mkdirSync(unpacked, { recursive: true });
     execFileSync("node", ["node_modules/@anthropic-ai/mcpb/dist/cli/cli.js", "unpack", packed, unpacked]);
-    for (const entry of readdirSync(unpacked, { recursive: true, withFileTypes: true })) {
-      if (only0600 && entry.isFile()) chmodSync(join(entry.parentPath ?? entry.path, entry.name), 0o600);
-    }
+    if (only0600) execFileSync("find", [unpacked, "-type", "f", "-exec", "chmod", "600", "{}", "+"]);
     const manifest = JSON.parse(readFileSync(join(unpacked, "manifest.json"), "utf8"));
     assert.deepEqual([manifest.version, manifest.compatibility.platforms],
       [process.env.ZINDLE_VERSION, [process.platform]]);

@@ -40,10 +40,9 @@ test("the README registers the server with each client as its documentation says
     const at = names.map((name) => text.indexOf(name));
     assert.ok(at.every((place, i) => place >= 0 && place > (at[i - 1] ?? -1)), names.join());
   }
-  const bullets = registering.split(/\n- \*\*/).slice(1);
   const sim = await startSimulator();
   for (const [name, , file, key, keys] of clients) {
-    const bullet = bullets.find((text) => text.startsWith(name));
+    const bullet = registering.split(/\n- \*\*/).find((text) => text.startsWith(name));
     assert.ok(!file || bullet.includes(`\`${file}\``), `${name}: ${file}`);
     for (const [, text] of key ? bullet.matchAll(/```json\n([\s\S]*?)```/g) : []) {
       const document = JSON.parse(text);
@@ -62,22 +61,22 @@ test("the README registers the server with each client as its documentation says
   }
 });
 
-test("the README's Inspector command line reads the simulator", async () => {
-  // The README's port may be taken here: a free one stands in for it.
+// The README's commands against the simulator, and what each prints. The
+// installed path and the README's port (which may be taken here) are what
+// differ: the program as built, and the simulator's free port.
+const commands = [
+  // Installed with the tests: the registry is never asked.
+  ["npx @modelcontextprotocol/inspector --cli", (stdout) => assert.equal(statusOf(JSON.parse(stdout)).state, "idle")],
+  ["echo", (stdout) => assert.deepEqual(JSON.parse(stdout).result.serverInfo,
+    { name: "zindle-recorder", version: process.env.ZINDLE_VERSION })],
+];
+test("the README's Inspector command line reads the simulator, and its version check prints the version", async () => {
   const port = /--port (\d+)/.exec(readmeLine("build/release/sim/zindle_recorder_sim"))[1];
   const sim = await startSimulator();
-  const [command, ...args] = readmeLine("npx @modelcontextprotocol/inspector --cli")
-    .replaceAll(port, sim.queryPort).split(/\s+/)
-    .map((word) => (word === "build/release/zindle_recorder_mcp" ? serverPath : word));
-  // Installed with the tests: the registry is never asked.
-  const { stdout } = await run(command, args, { env: { ...process.env, npm_config_offline: "true" } });
-  assert.equal(statusOf(JSON.parse(stdout)).state, "idle");
-});
-
-test("the README's version check prints the version", async () => {
-  const line = readmeLine("echo").replace("/usr/local/bin/zindle_recorder_mcp", serverPath);
-  assert.deepEqual(JSON.parse((await run("sh", ["-c", line])).stdout).result.serverInfo,
-    { name: "zindle-recorder", version: process.env.ZINDLE_VERSION });
+  for (const [start, prints] of commands) {
+    const line = readmeLine(start).replace(/\S*\/zindle_recorder_mcp/, serverPath).replaceAll(port, sim.queryPort);
+    prints((await run("sh", ["-c", line], { env: { ...process.env, npm_config_offline: "true" } })).stdout);
+  }
 });
 
 test("the simulator's manual page names every option of its --help", async () => {

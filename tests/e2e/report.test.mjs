@@ -19,9 +19,8 @@ test("a saved app, served by the simulator, reads as the user's app", async (t) 
   const original = await inSession();
   const saves = readmeLines("curl");
   assert.equal(saves.length, 2);
-  for (const line of saves) {
-    execFileSync("sh", ["-c", line.replaceAll("9231", String(original.sim.queryPort))], { cwd: folder });
-  }
+  saves.forEach((line) => execFileSync("sh", ["-c", line.replaceAll("9231", String(original.sim.queryPort))],
+    { cwd: folder }));
   const before = statusOf(await original.call("recorder_status"));
   await original.sim.stop();
   const tree = JSON.parse(readFileSync(saved("namespace.json"), "utf8"));

@@ -33,13 +33,12 @@ export async function connect({ command = serverPath, args = [], env = {} } = {}
 // it.
 export async function inSession(args = []) {
   const sim = await startSimulator(args);
-  const { call } = await connect({ env: { ZINDLE_OSCQUERY_PORT: String(sim.queryPort) } });
-  return { call, sim };
+  return { sim, call: (await connect({ env: { ZINDLE_OSCQUERY_PORT: String(sim.queryPort) } })).call };
 }
 
 // The status dictionary of a successful tool result; the text of a failed
 // one.
-export const statusOf = ({ isError, content }) => (isError ? assert.fail(content[0].text) : JSON.parse(content[0].text));
+export const statusOf = ({ isError, content }) => JSON.parse(isError ? assert.fail(content[0].text) : content[0].text);
 export const errorOf = ({ isError, content }) => (isError ? content[0].text : assert.fail("the tool did not fail"));
 
 // The README's text, and every shell line of it that starts with `start`
