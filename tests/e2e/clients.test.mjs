@@ -1,8 +1,8 @@
 // The command-line clients take the README's lines as written: each line run
-// in a home of its own, the entry it writes compared with the README's (its
-// port the variable's, which the server's own tests cover), the server
-// started by the client itself and connected, and the Uninstalling
-// section's line taking it away again. Claude Code's CLI is pinned with the
+// in a home of its own, the entry it writes compared with the README's, the
+// server started by the client itself and connected (which needs no app, so
+// that the README's port stays as written), and the Uninstalling section's
+// line taking it away again. Claude Code's CLI is pinned with the
 // tests; Codex's and Gemini's by tests/clients/<name>/package-lock.json, each
 // installed apart, into a cache folder (scripts/setup.sh clients). Nothing
 // here needs an account or a model; what the CLIs would send all the same is
@@ -38,7 +38,7 @@ const pastLoopback = (log) => [...readFileSync(log, "utf8").matchAll(connects)]
   .map((match) => match[1] ?? match[2]).filter((address) => !/^(127\.|::1$|::ffff:127\.)/.test(address));
 
 // The README's line as it runs here: the program as built in place of the
-// installed path. The server needs no app to start and list its tools.
+// installed path.
 const local = (text) => text.replaceAll("/usr/local/bin/zindle_recorder_mcp", serverPath);
 const readmeRemove = (cli) => new RegExp(`\`(${cli} mcp remove [^\`]*)\``).exec(readme)?.[1] ?? assert.fail(cli);
 // The README's block of `language` that follows the first line of `cli`.
@@ -66,10 +66,12 @@ async function codexStatus({ bin, home, log }) {
 }
 
 // Each CLI: where it is, its environment, the file it writes, how that file
-// is checked, and how the CLI shows that it started the server. Gemini CLI
-// starts servers only in a folder the user trusts, which its documented variable grants here; its
-// settings turn off updates and usage statistics, its variable telemetry. It
-// would restart itself with a larger heap first, which only costs time here.
+// is checked, and how the CLI shows that it started the server. Claude Code
+// writes its entry as it likes: only the environment given is the README's.
+// Gemini CLI starts servers only in a folder the user trusts, which its
+// documented variable grants here; its settings turn off updates and usage
+// statistics, its variable telemetry. It would restart itself with a larger
+// heap first, which only costs time here.
 const clis = {
   claude: {
     title: "Claude Code", bin: new URL("../../node_modules/.bin", import.meta.url).pathname, file: ".claude.json",
