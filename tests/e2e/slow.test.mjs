@@ -4,19 +4,12 @@
 import assert from "node:assert/strict";
 import { test } from "node:test";
 
-import { connect, errorOf, startSimulator } from "./support.mjs";
+import { errorOf, inSession } from "./support.mjs";
 
 test("a stop that never finishes gives up after thirty seconds", async () => {
-  const sim = await startSimulator(["--finish-seconds", "100"]);
-  const session = await connect({ env: { ZINDLE_OSCQUERY_PORT: String(sim.queryPort) } });
-  try {
-    await session.call("recorder_start", { source: "main" });
-    const began = Date.now();
-    const text = errorOf(await session.call("recorder_stop"));
-    assert.match(text, /^The movie is still being finished\.\n\{/);
-    assert.ok(Date.now() - began >= 30000 && Date.now() - began < 35000);
-  } finally {
-    await session.close();
-    await sim.stop();
-  }
+  const { call } = await inSession(["--finish-seconds", "100"]);
+  await call("recorder_start", { source: "main" });
+  const began = Date.now();
+  assert.match(errorOf(await call("recorder_stop")), /^The movie is still being finished\.\n\{/);
+  assert.ok(Date.now() - began >= 30000 && Date.now() - began < 35000);
 });
