@@ -66,6 +66,14 @@ test("one session of tool calls against an app that answers each step its own wa
   }
   hostInfoToo = false;
 
+  // A setting the app never takes is read back every 50 ms for a second:
+  // about twenty reads, not as many as the app can answer in that time.
+  const before = app.requests.length;
+  answer = (request, response) => response.end(node("/fps", 25));
+  assert.match((await call({ name: "recorder_configure", arguments: { fps: 30 } })).text, /^Some settings were not taken/);
+  const readBacks = app.requests.slice(before).filter((r) => r.line === "GET /").length;
+  assert.ok(readBacks >= 2 && readBacks <= 25, `${readBacks} reads`);
+
   // The memory of a call is bounded by the body cap, and the length of its
   // answer by the result limit, whatever shape the namespace takes: a
   // million empty arrays (the parser's tape takes many times their bytes);
