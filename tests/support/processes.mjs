@@ -52,12 +52,11 @@ export async function request(program, method, params, id = 1) {
 
 // The server with `env` added to this process's environment; freed memory
 // is not held back under AddressSanitizer, so that what is measured is what
-// the server keeps. `nonBlocking`
-// hands its input and output over in non-blocking mode (Node's spawn makes
-// them blocking, so perl sets the flag and runs the server), `redirect` is a
-// shell redirection applied before it starts (">&-" closes descriptor 1),
-// and `measured` runs it under time(1) where /proc cannot tell its peak
-// memory (macOS).
+// the server keeps. `nonBlocking` hands its input and output over in
+// non-blocking mode (Node's spawn makes them blocking, so perl sets the flag
+// and runs the server), `redirect` is a shell redirection applied before it
+// starts (">&-" closes descriptor 1), and `measured` runs it under time(1)
+// where /proc cannot tell its peak memory (macOS).
 export function startServer({ env = {}, nonBlocking = false, redirect = "", measured = false } = {}) {
   let command = [serverPath];
   if (measured && process.platform === "darwin") command = ["/usr/bin/time", "-l", ...command];
