@@ -249,6 +249,9 @@ cam; rec; /source/1 "" => {"slots": ["Main Camera"], "state": "recording",
   prores422 or prores4444."}
 /codec 1 => {"error": "codec takes a text."}
 /output "Separate"; /layout "GRID" => {"output": "separate", "layout": "grid"}
+/output "none" => {"output": "both", "error": "output must be separate,
+  assembled or both."}
+/layout "stack" => {"error": "layout must be row, column, grid or focus."}
 /folder "/"; /name "take 1" => {"folder": "/", "name": "take 1", "error": ""}
 /folder "/no/such"
   => {"error": "folder must be an existing folder; \"/no/such\" is not one."}
@@ -303,6 +306,7 @@ cam; stage; /fps 24; rec; +1
   => {"movies": [[true, 24, 0], [true, 24, 1], [true, 24, 0]]}
 cam; scr; /sound "computer"; /output "separate"; rec; +0.7
   => {"movies": [[true, 21, 0.7], [true, 42, 0.7], [false, 0, 0]]}
+cam; /fps 0.5; rec; +4 => {"movies": [[true, 2, 0], [true, 2, 0]]}
 slow; rec; +4 => {"movies": [[true, 2, 0], [true, 2, 0]]}
 cam; rec; +0.999999983 => {"movies": [[true, 30, 0], [true, 30, 0]]}
 cam; /sound "computer"; rec; +1 => {"movies": [[true, 30, 0], [true, 30, 1]]}
