@@ -473,11 +473,11 @@ TEST(SimStart, refusesFilesAndSourcesItCannotUse) {
   fs::remove_all(folder);
 }
 
-// Past the largest 64-bit number, a count stops at it.
+// Whole frames: none, one, and from 2^63 on, the largest 64-bit number.
 TEST(SimTake, countsWholeFramesUpToTheLargestNumber) {
   constexpr auto kLargest = std::numeric_limits<std::int64_t>::max();
   const std::vector<std::tuple<double, double, std::int64_t>> rows{
-      {0, 25, 0}, {0.5, 1e300, kLargest}, {1e300, 1000, kLargest}};
+      {0, 25, 0}, {0.04, 25, 1}, {0x1p63, 1, kLargest}, {0.5, 1e300, kLargest}};
   for (const auto& [seconds, rate, frames] : rows) {
     EXPECT_EQ(framesWritten(seconds, rate), frames)
         << seconds << " s at " << rate;
