@@ -13,106 +13,69 @@ import { test } from "node:test";
 import { simPath, startSimulator } from "./support.mjs";
 
 const viewPort = (sim) => Number(new URL(sim.viewUrl).port);
+const queryPort = (sim) => sim.queryPort;
 
-// A connection to `port` that starts a request and then sends one byte of
-// a header every 100 ms for 30 s, never finishing it. `cut` tells whether
-// the simulator closed it before it had sent everything.
-async function slowClient(port) {
-  const socket = connect(port, "127.0.0.1");
+// A connection to `port`, as `kind` says: "idle" sends nothing; "whole"
+// sends a request and waits for the end; "slow" starts one and sends a
+// byte of a header every 100 ms for 30 s, never finishing it, and once
+// answered what would be a whole request, were the connection still read.
+// `statuses` are the status lines it got; `cut`, whether the simulator
+// closed it while it was still sending.
+async function client(port, kind) {
+  const socket = connect(port, "127.0.0.1").on("error", () => {});
   await once(socket, "connect");
-  const client = { socket, open: true, cut: false };
-  socket.on("error", () => {});
-  socket.on("close", () => {
-    client.open = false;
-    client.cut ||= client.sending;
+  const it = { open: true, sending: kind === "slow", cut: false, received: "" };
+  it.statuses = () => it.received.match(/^HTTP\/1\.1 \d+/gm) ?? [];
+  socket.on("data", (chunk) => {
+    if (kind === "slow" && !it.received) socket.write("\r\n\r\nGET /?HOST_INFO HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    it.received += chunk;
   });
-  client.sending = true;
+  const closed = once(socket, "close").then(() => Object.assign(it, { open: false, cut: it.sending }));
+  it.close = () => socket.destroy();
+  if (kind === "whole") socket.end("GET /state HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+  if (kind === "whole") await closed;
+  if (kind !== "slow") return it;
   socket.write("GET /state HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ");
-  client.done = (async () => {
-    for (let i = 0; i < 300 && client.open; i++) {
+  it.done = (async () => {
+    for (let i = 0; i < 300 && it.open; i++) {
       await new Promise((resolve) => setTimeout(resolve, 100));
       socket.write("a");
     }
-    Object.assign(client, { sending: false, open: false });
+    it.sending = false;
     socket.destroy();
+    await closed;
   })();
-  return client;
+  return it;
 }
 
-// The status of a GET of `path` on `port`, and how many of `others` were
-// still open when it came.
-async function getWhile(port, path, others) {
-  const answer = await fetch(`http://127.0.0.1:${port}${path}`);
-  const stillOpen = others.filter((client) => client.open).length;
-  await answer.arrayBuffer();
-  return { status: answer.status, stillOpen };
-}
-
-for (const [name, portOf, path] of [["view", viewPort, "/state"], ["OSCQuery", (sim) => sim.queryPort, "/?HOST_INFO"]]) {
-  test(`on the ${name} port, clients slow to ask are cut off and keep no one waiting`, async () => {
+// Clients of one kind on one port, then a GET there: answered while every
+// one that holds its connection still does. The view's threads were once
+// fewer than the clients of each row.
+for (const [kind, count, portOf, open, each] of [
+  // Each is cut off in its time, answered 400, and nothing it sends after
+  // is read; the same server serves the view, whose row is left out.
+  ["slow", 9, queryPort, 9, { statuses: ["HTTP/1.1 400"], cut: true }],
+  // Each holds its connection for the second an idle one is given.
+  ["idle", 80, viewPort, 80, { statuses: [], cut: false }],
+  // One after another: the threads of those that ended serve again.
+  ["whole", 150, viewPort, 0, { statuses: ["HTTP/1.1 200"], cut: false }],
+]) {
+  test(`${count} ${kind} clients keep no one waiting`, { timeout: 60_000 }, async () => {
     const sim = await startSimulator(["--view", "0"]);
+    const clients = [];
     try {
-      // More than the view once had workers, each holding one.
-      const slow = await Promise.all(Array.from({ length: 9 }, () => slowClient(portOf(sim))));
-      assert.deepEqual(await getWhile(portOf(sim), path, slow), { status: 200, stillOpen: slow.length });
-      await Promise.all(slow.map((client) => client.done));
-      assert.deepEqual(slow.map((client) => client.cut), slow.map(() => true));
+      for (let i = 0; i < count; i++) clients.push(await client(portOf(sim), kind));
+      const answer = await fetch(`http://127.0.0.1:${portOf(sim)}${kind === "slow" ? "/?HOST_INFO" : "/state"}`);
+      const stillOpen = clients.filter((it) => it.open).length;
+      assert.deepEqual({ status: answer.status, stillOpen }, { status: 200, stillOpen: open });
+      await Promise.all(clients.map((it) => it.done ?? it.close()));
+      for (const it of clients) assert.deepEqual({ statuses: it.statuses(), cut: it.cut }, each);
     } finally {
+      clients.forEach((it) => it.close());
       await sim.stop();
     }
   });
 }
-
-test("idle connections keep the page's poll waiting for none of them", async () => {
-  const sim = await startSimulator(["--view", "0"]);
-  // More than the view once had workers, each holding one for the second
-  // an idle connection is given.
-  const idle = await Promise.all(Array.from({ length: 80 }, async () => {
-    const client = { socket: connect(viewPort(sim), "127.0.0.1"), open: true };
-    client.socket.on("close", () => (client.open = false));
-    await once(client.socket, "connect");
-    return client;
-  }));
-  try {
-    assert.deepEqual(await getWhile(viewPort(sim), "/state", idle), { status: 200, stillOpen: idle.length });
-  } finally {
-    idle.forEach((client) => client.socket.destroy());
-    await sim.stop();
-  }
-});
-
-test("a request not sent whole in time is answered 400 and ends its connection", async () => {
-  const sim = await startSimulator();
-  const socket = connect(sim.queryPort, "127.0.0.1").on("error", () => {});
-  let received = "";
-  socket.on("data", (chunk) => (received += chunk));
-  try {
-    socket.write("GET /?HOST_INFO HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: a");
-    await once(socket, "data");
-    // What follows would be a whole request, were the connection still read.
-    socket.write("\r\n\r\nGET /?HOST_INFO HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    await once(socket, "close");
-    assert.deepEqual(received.match(/^HTTP\/1\.1 \d+/gm), ["HTTP/1.1 400"]);
-  } finally {
-    socket.destroy();
-    await sim.stop();
-  }
-});
-
-test("one connection after another, each is answered", { timeout: 60_000 }, async () => {
-  const sim = await startSimulator(["--view", "0"]);
-  try {
-    // More than the threads it keeps: those that ended must serve again.
-    for (let i = 0; i < 150; i++) {
-      const answer = await new Promise((resolve, reject) => get(`${sim.viewUrl}state`,
-        { agent: false, headers: { connection: "close" } }, resolve).on("error", reject));
-      answer.resume();
-      assert.equal(answer.statusCode, 200);
-    }
-  } finally {
-    await sim.stop();
-  }
-});
 
 test("long texts in 64 datagrams leave the page's state small, and whole", async () => {
   const sim = await startSimulator(["--view", "0"]);
@@ -145,15 +108,12 @@ test("SIGTERM ends the simulator at once, whatever its clients are doing", async
   const child = spawn(simPath, ["--port", "0", "--view", "0"], { stdio: ["ignore", "pipe", "inherit"] });
   const [line] = await once(child.stdout, "data");
   const ports = [/query port (\d+)/, /view http:\/\/127\.0\.0\.1:(\d+)/].map((pattern) => Number(pattern.exec(line)[1]));
-  const slow = await Promise.all(ports.map(slowClient));
-  const idle = connect(ports[1], "127.0.0.1").on("error", () => {});
-  await once(idle, "connect");
+  const clients = await Promise.all([...ports.map((port) => client(port, "slow")), client(ports[1], "idle")]);
   child.kill("SIGTERM");
   const [code] = await once(child, "exit");
-  idle.destroy();
-  // Its ending closed both while they were still sending.
-  await Promise.all(slow.map((client) => client.done));
-  assert.deepEqual({ code, cut: slow.map((client) => client.cut) }, { code: 0, cut: [true, true] });
+  // Its ending closed the slow ones while they were still sending.
+  await Promise.all(clients.map((it) => it.done ?? it.close()));
+  assert.deepEqual({ code, cut: clients.map((it) => it.cut) }, { code: 0, cut: [true, true, false] });
 });
 
 // Runs the simulator with `args` until it ends by itself, or until it is
@@ -187,19 +147,18 @@ test("a port another program holds is refused, whoever holds it at whatever addr
   udp.bind(0, "0.0.0.0");
   await once(udp, "listening");
   const [held, udpHeld] = [tcp.address().port, udp.address().port];
-  // A simulator on fixed ports that the server and the page kept a
-  // connection to, ended: it closed them on its side, and they wait out
-  // TIME_WAIT on its ports when it starts again at once.
-  const [query, view] = [await freePort(), await freePort()];
-  const last = await startSimulator(["--view", String(view)], query);
+  // A simulator on a fixed port that the server kept a connection to,
+  // ended: it closed it on its side, and it waits out TIME_WAIT on its port
+  // when it starts again at once.
+  const fixed = await freePort();
+  const last = await startSimulator([], fixed);
   const agent = new Agent({ keepAlive: true });
-  for (const port of [query, view]) {
-    await new Promise((done, failed) => get({ port, host: "127.0.0.1", path: "/", agent },
-      (answer) => answer.resume().on("end", done)).on("error", failed));
-  }
+  await new Promise((done, failed) => get({ port: fixed, host: "127.0.0.1", path: "/", agent },
+    (answer) => answer.resume().on("end", done)).on("error", failed));
   await last.stop();
   agent.destroy();
-  // Refused with `message`, or (null) ready, and ended by the test.
+  // Refused with `message`, or (null) ready, and ended by the test. The
+  // view's port is bound as the OSCQuery port is: its row is left out.
   const expected = (message) => message === null ? { code: null, ready: true, stderr: "" }
     : { code: 1, ready: false, stderr: `zindle_recorder_sim: ${message}: Address already in use\n` };
   try {
@@ -207,9 +166,8 @@ test("a port another program holds is refused, whoever holds it at whatever addr
       // A second simulator: cpp-httplib's own options would let it share.
       [["--port", String(first.queryPort)], `cannot bind the OSCQuery port ${first.queryPort}`],
       [["--port", String(held)], `cannot bind the OSCQuery port ${held}`],
-      [["--port", "0", "--view", String(held)], `cannot bind the view port ${held}`],
       [["--port", "0", "--osc-port", String(udpHeld)], `cannot bind the OSC port ${udpHeld}`],
-      [["--port", String(query), "--view", String(view)], null],
+      [["--port", String(fixed)], null],
     ]) {
       const { code, stdout, stderr } = await outcome(args);
       const ready = stdout.startsWith(`zindle_recorder_sim ready: query port ${args[1]},`);
