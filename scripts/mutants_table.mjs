@@ -4,6 +4,8 @@
 // bench/mutants (one column a run, named by its file or folder). A table of what was
 // measured, not a test: the runs take hours on two cores.
 //
+// Then, for each run whose survivors are judged, why each one survived.
+//
 // Usage: scripts/mutants_table.mjs   (make mutants)
 import { readdirSync, readFileSync } from "node:fs";
 import { dirname, join } from "node:path";
@@ -58,4 +60,27 @@ console.log("all".padEnd(32) + runs.map((run) => cell(total(run.name)).padStart(
 for (const run of runs) {
   const mutated = [...new Set(run.mutants.map((mutant) => mutant.file))];
   console.log(`${run.name}: ${run.mutants.length} mutants, seed ${run.seed}, sample ${run.sample || "all"}, of ${mutated.join(" ")}`);
+}
+
+// Each survivor of a run and why it survived: "equivalent" (the same
+// behaviour by another path, or speed and memory only) or "killed since"
+// (a row added after the run, checked by putting the mutant back by hand),
+// from bench/mutants/survivors.tsv: run, file:line, from, to, verdict, why.
+const verdicts = new Map(readFileSync(join(folder, "survivors.tsv"), "utf8").split("\n")
+  .filter((line) => line && !line.startsWith("#"))
+  .map((line) => line.split("\t"))
+  .map(([run, at, from, to, verdict, why]) => [`${run} ${at} ${from} ${to}`, { verdict, why }]));
+for (const run of runs) {
+  const survivors = run.mutants.filter((mutant) => mutant.fate === "survived");
+  const judged = survivors.map((m) => ({ m, ...verdicts.get(`${run.name} ${m.file}:${m.line} ${m.from} ${m.to}`) }));
+  if (!judged.some((survivor) => survivor.verdict)) continue;
+  const count = (verdict) => judged.filter((survivor) => survivor.verdict === verdict).length;
+  const killed = run.mutants.filter((mutant) => mutant.fate === "killed").length;
+  const viable = killed + survivors.length;
+  console.log(`\n${run.name}: ${survivors.length} survivors, ${count("equivalent")} equivalent, ` +
+    `${count("killed since")} killed since (${Math.round((100 * (killed + count("killed since"))) / viable)}% killed now), ` +
+    `${judged.filter((survivor) => !survivor.verdict).length} not judged`);
+  for (const { m, verdict = "NOT JUDGED", why = "" } of judged) {
+    console.log(`  ${m.file}:${m.line} '${m.from}' -> '${m.to}': ${verdict}${why && `: ${why}`}`);
+  }
 }
