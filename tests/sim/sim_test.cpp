@@ -101,6 +101,9 @@ TEST(SimNamespace, publishesEveryNodeAsTheAppDoes) {
   EXPECT_EQ(get(*other, "/?HOST_INFO")["NAME"], "Other");
   EXPECT_EQ(tree["CONTENTS"]["source"]["RANGE"], json::parse(R"json(
     [{"VALS": ["Main Camera", "Screen", "STUDIO (Stage)"]}])json"));
+  // A setting of a few choices names them all.
+  EXPECT_EQ(tree["CONTENTS"]["codec"]["DESCRIPTION"],
+            "Codec of every movie: h264, hevc, prores422, prores4444");
 }
 
 // The message a step of a script names: an address and its arguments, each
