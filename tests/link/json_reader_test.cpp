@@ -142,6 +142,12 @@ TEST(JsonReader, aNamespaceGivesTheFirstValuesAndTheSourcesOfSource) {
     const std::string body = R"({"FULL_PATH": "/a", "VALUE": [)" + value + "]}";
     EXPECT_TRUE(readOf(body)["values"].contains("/a")) << value.substr(0, 9);
   }
+  // So is a node that takes the last item: "/c" after "/a" and "/b".
+  EXPECT_TRUE(readOf(R"({"CONTENTS": {"a": {"FULL_PATH": "/a", "VALUE": [)" +
+                     items(kMaxJsonItems - 3) +
+                     R"(]}, "b": {"FULL_PATH": "/b", "VALUE": [1]},
+                     "c": {"FULL_PATH": "/c", "VALUE": [1]}}})")["values"]
+                  .contains("/c"));
 }
 
 // simdjson reads past the end of what it parses, so each text is copied
