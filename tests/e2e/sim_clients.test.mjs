@@ -10,7 +10,7 @@ import { Agent, get } from "node:http";
 import { connect, createServer } from "node:net";
 import { test } from "node:test";
 
-import { simPath, startSimulator } from "./support.mjs";
+import { freePortRange, simPath, startSimulator } from "../support/processes.mjs";
 
 const viewPort = (sim) => Number(new URL(sim.viewUrl).port);
 const queryPort = (sim) => sim.queryPort;
@@ -108,12 +108,10 @@ test("long texts in 64 datagrams leave the page's state small, and whole", async
 });
 
 test("SIGTERM ends the simulator at once, whatever its clients are doing", async () => {
-  const child = spawn(simPath, ["--port", "0", "--view", "0"], { stdio: ["ignore", "pipe", "inherit"] });
-  const [line] = await once(child.stdout, "data");
-  const ports = [/query port (\d+)/, /view http:\/\/127\.0\.0\.1:(\d+)/].map((pattern) => Number(pattern.exec(line)[1]));
-  const clients = await Promise.all([...ports.map((port) => client(port, "slow")), client(ports[1], "idle")]);
-  child.kill("SIGTERM");
-  const [code] = await once(child, "exit");
+  const sim = await startSimulator(["--view", "0"]);
+  const clients = await Promise.all([client(queryPort(sim), "slow"), client(viewPort(sim), "slow"),
+    client(viewPort(sim), "idle")]);
+  const code = await sim.stop();
   // Its ending closed the slow ones while they were still sending.
   await Promise.all(clients.map((it) => it.done ?? it.close()));
   assert.deepEqual({ code, cut: clients.map((it) => it.cut) }, { code: 0, cut: [true, true, false] });
@@ -133,15 +131,6 @@ async function outcome(args) {
   return { code, stdout, stderr };
 }
 
-// A port no one holds now: the system's choice, given back.
-async function freePort() {
-  const server = createServer().listen(0, "127.0.0.1");
-  await once(server, "listening");
-  const { port } = server.address();
-  await new Promise((done) => server.close(done));
-  return port;
-}
-
 test("a port another program holds is refused, whoever holds it at whatever address; its own last run's is taken again", async () => {
   const first = await startSimulator();
   const tcp = createServer().listen(0, "0.0.0.0");
@@ -153,7 +142,7 @@ test("a port another program holds is refused, whoever holds it at whatever addr
   // A simulator on a fixed port that the server kept a connection to,
   // ended: it closed it on its side, and it waits out TIME_WAIT on its port
   // when it starts again at once.
-  const fixed = await freePort();
+  const fixed = await freePortRange();
   const last = await startSimulator([], fixed);
   const agent = new Agent({ keepAlive: true });
   await new Promise((done, failed) => get({ port: fixed, host: "127.0.0.1", path: "/", agent },

@@ -78,8 +78,8 @@ export async function startSimulator(args = [], port = 0) {
     viewUrl: /view (\S+)/.exec(line)?.[1],
     oscLog: () => sim.stderr().split("\n").filter((l) => l.startsWith("osc ")).map((l) => l.slice(4)),
     kill: () => sim.child.kill("SIGKILL"),
-    // Once it has ended, the signal is sent to nobody.
-    stop: async () => { sim.child.kill("SIGTERM"); await sim.exited; },
+    // Once it has ended, the signal is sent to nobody. Its exit status.
+    stop: async () => { sim.child.kill("SIGTERM"); return sim.exited; },
   };
 }
 
